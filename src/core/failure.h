@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+
+namespace korvane {
+
+// Failure codes. Every code is greater than zero: a procedure that catches a Failure at its
+// tail can rely on that (a page that cannot be read always ends the walk with its message).
+enum class FailureCode : int {
+    InvalidCall = 5,           // an argument or call that makes no sense (negative length, ...)
+    Overflow = 6,              // a checked 16/32-bit counter or index passed its limit
+    OutOfMemory = 7,           // an allocation that cannot be satisfied
+    IndexOutOfRange = 9,       // an index outside a collection or an allocated array
+    TypeMismatch = 13,         // a text that does not read as a number
+    ObjectRequired = 424,      // no document, no body, no element where one was needed
+    MissingMember = 438,       // the element has no such member (href of a DIV, rows of a P, ...)
+    NavigationFailed = 1001,   // the browser could not load the page
+};
+
+// The one exception type of the core. Procedures with a failure path catch it at their tail;
+// nothing lets it escape into Qt's event loop.
+class Failure : public std::exception
+{
+public:
+    Failure(FailureCode code, QString message) : m_code(code), m_message(std::move(message)) {}
+
+    FailureCode code() const noexcept { return m_code; }
+    int number() const noexcept { return static_cast<int>(m_code); }
+    const QString &message() const noexcept { return m_message; }
+    const char *what() const noexcept override { return "korvane::Failure"; }
+
+private:
+    FailureCode m_code;
+    QString m_message;
+};
+
+[[noreturn]] inline void fail(FailureCode code, const QString &message)
+{
+    throw Failure(code, message);
+}
+
+} // namespace korvane

@@ -1,0 +1,19 @@
+#include "status.h"
+
+#include "texts.h"
+
+namespace korvane {
+
+void ShowStatus(const AnalysisRecord &record, FormView &view, const QString &keyword)
+{
+    if (keyword == texts::stateIniting())
+        view.setStatusText(texts::statusIniting());
+    else if (keyword == texts::stateInited())
+        view.setStatusText(texts::statusInited());
+    else if (keyword == texts::stateAnaing())
+        view.setStatusText(texts::statusAnaing());
+    else if (keyword == texts::stateComp())
+        view.setStatusText(record.DoneMessage.isEmpty() ? texts::statusComp() : record.DoneMessage);
+}
+
+} // namespace korvane
