@@ -1,0 +1,17 @@
+#pragma once
+
+#include "browser/dom.h"
+#include "core/analysis_record.h"
+
+namespace korvane {
+
+// Reads the engine's total from the first results page: the page bar (the element with id
+// "Page") carries it in its last child as "找到相关结果约4,050个". Writes, in this order,
+// PageBarCount, ScratchValue, TotalText, TotalResults, PageUrls and PageCount.
+//
+// Never throws. A failure abandons the remaining steps; fields not reached keep their values,
+// and PageCount becomes 0 whenever TotalResults is zero or was never read, so that the caller
+// writes the report at once instead of walking pages.
+void ReadResultTotal(const Document &document, AnalysisRecord &record);
+
+} // namespace korvane
