@@ -1,0 +1,112 @@
+#pragma once
+
+#include "core/form_view.h"
+#include "crawl/addresses.h"
+#include "crawl/form1_logic.h"
+
+#include <QLineEdit>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace korvane {
+
+class Browser;
+
+// The domain field: clears its placeholder on the first mouse press, leaving the insertion
+// point between "www." and ".com".
+class DomainField : public QLineEdit
+{
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+};
+
+// The one window of the program. Widgets only: the behaviour lives in Form1Logic, which
+// drives the window through FormView.
+class Form1 : public QWidget, public FormView
+{
+    Q_OBJECT
+public:
+    Form1(Browser &browser, Origins origins, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // The window's load: runs once, before the window is first shown.
+    void load();
+
+    Form1Logic &logic() { return m_logic; }
+
+    // What Exit ("退出") does; by default it ends the program at once.
+    void setExitHandler(std::function<void()> handler) { m_exit = std::move(handler); }
+    // What a message box does (tests replace the modal box).
+    void setMessageHandler(std::function<void(const QString &, const QString &)> handler)
+    {
+        m_message = std::move(handler);
+    }
+    // What opening a link does (tests replace the desktop's browser).
+    void setOpenHandler(std::function<void(const QString &)> handler) { m_open = std::move(handler); }
+
+    // FormView
+    QString domainText() const override;
+    QString markerText() const override;
+    void setMarkerText(const QString &text) override;
+    QString resultText() const override;
+    void setResultText(const QString &text) override;
+    void setLinkCountText(const QString &text) override;
+    void setSiteCountText(const QString &text) override;
+    QString statusText() const override;
+    void setStatusText(const QString &text) override;
+    void setMousePointer(int pointer) override;
+    void updateLinkLabel(int index, const LinkLabel &label) override;
+    void showMessage(const QString &text, const QString &caption) override;
+    void openExternal(const QString &address) override;
+
+    // Controls, by their names in the window's design.
+    DomainField *Text1 = nullptr;
+    QLineEdit *Text2 = nullptr;
+    QLabel *Label1 = nullptr;
+    QPlainTextEdit *TextResult = nullptr;
+    QLabel *Label3 = nullptr;
+    QPushButton *CmdOk = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *textLinkCount = nullptr;
+    QLabel *Label4 = nullptr;
+    QLineEdit *textSiteCount = nullptr;
+    QLabel *lbTip = nullptr;
+    std::array<QLabel *, kLinkLabelCount> lbLink{};
+    QLabel *Label5 = nullptr;
+    QLabel *Label6 = nullptr;
+    QLabel *Label7 = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void OnExitClick();
+
+    QString m_resultText; // the report box's text exactly as set (CR LF kept)
+    std::function<void()> m_exit;
+    std::function<void(const QString &, const QString &)> m_message;
+    std::function<void(const QString &)> m_open;
+    Form1Logic m_logic;
+};
+
+// Twips to pixels at 96 dots per inch (15 twips to a pixel).
+constexpr int twipsToPixels(int twips) { return (twips + 7) / 15; }
+
+// The window's face: "宋体" resolves to a CJK face whose Latin letters are exactly half as
+// wide as a Chinese character, so the report's columns line up. Call once after the
+// application object exists.
+void installFontSubstitutions();
+QFont songTi(int pointSize, bool bold = false, bool underline = false);
+
+} // namespace korvane

@@ -1,0 +1,24 @@
+#include "fake_browser.h"
+
+#include <QUrl>
+
+namespace korvane::testing {
+
+void FakeBrowser::complete(const QString &html, const QString &address, bool failed)
+{
+    m_document = Document::parse(html, QUrl(address));
+    m_failed = failed;
+    emit documentComplete(topLevelObject(), address);
+}
+
+void FakeBrowser::completeLast(const QString &html, bool failed)
+{
+    complete(html, requested.isEmpty() ? QString() : requested.last(), failed);
+}
+
+void FakeBrowser::completeFrame(const QString &address)
+{
+    emit documentComplete(&m_frame, address);
+}
+
+} // namespace korvane::testing

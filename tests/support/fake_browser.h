@@ -1,0 +1,37 @@
+#pragma once
+
+#include "browser/browser.h"
+
+#include <QObject>
+#include <QStringList>
+
+namespace korvane::testing {
+
+// A browser whose loads the test performs by hand: navigate() only records the address;
+// complete() makes a document of the given markup current and raises documentComplete.
+class FakeBrowser : public Browser
+{
+    Q_OBJECT
+public:
+    using Browser::Browser;
+
+    void navigate(const QString &address) override { requested.append(address); }
+    std::shared_ptr<const Document> document() const override { return m_document; }
+    bool lastNavigationFailed() const override { return m_failed; }
+
+    // The top-level document `html` finished loading from `address`.
+    void complete(const QString &html, const QString &address, bool failed = false);
+    // The same, for the last requested address.
+    void completeLast(const QString &html, bool failed = false);
+    // A frame inside the page finished loading: the frame object is not the browser's own.
+    void completeFrame(const QString &address);
+
+    QStringList requested; // every address passed to navigate(), in order
+
+private:
+    QObject m_frame;
+    std::shared_ptr<const Document> m_document;
+    bool m_failed = false;
+};
+
+} // namespace korvane::testing
