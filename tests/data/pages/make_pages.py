@@ -1,0 +1,177 @@
+#!/usr/bin/env python3
+"""Writes the results-page fixtures of this folder, in the engine's markup of 2011-2012.
+
+Run it from anywhere; it rewrites the .html files beside itself. The output is committed, so
+the build never runs this script. Pages whose name ends in _gb2312 are written as GB2312
+bytes and say so in their Content-Type meta element; all others are UTF-8.
+"""
+
+import os
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+QUERY = "domain%3Awww.example.com"
+
+
+def snapshot(n, qid):
+    return ("http://cache.baidu.com/c?m=9f65cb4a8c8507ed4fece7631046893b4c4380146d96864968d4e414c4224617"
+            "&p=8b2a9f1e%d&user=baidu&fm=sc&query=%s&qid=%s&p1=%d" % (n, QUERY, qid, n))
+
+
+def result(n, url, title, abstract, line, qid="e7a0c5d21f9b3a64"):
+    """One organic result: its own table, the address line in the SPAN of class g."""
+    return (
+        '<table cellpadding="0" cellspacing="0" class="result" id="%d"><tr><td class=f>\n'
+        '<h3 class="t"><a href="%s" target="_blank">%s</a></h3><font size=-1>%s<br>\n'
+        '<span class="g">%s</span> - <a href="%s" class="m">百度快照</a><br>\n'
+        '</font></td></tr></table><br>\n' % (n, url, title, abstract, line, snapshot(n, qid)))
+
+
+def page_bar(current, pages, nums):
+    """The page bar: links to the neighbouring pages, the total as its last child."""
+    links = []
+    for p in range(pages):
+        if p == current:
+            links.append('<strong><span class="pc">%d</span></strong>' % (p + 1))
+        else:
+            links.append('<a href="/s?wd=%s&pn=%d"><span class="pc">%d</span></a>'
+                         % (QUERY, p * 10, p + 1))
+    if current + 1 < pages:
+        links.append('<a href="/s?wd=%s&pn=%d" class="n">下一页&gt;</a>' % (QUERY, (current + 1) * 10))
+    links.append('<span class="nums">%s</span>' % nums)
+    return '<p id="page">%s</p>\n' % "".join(links)
+
+
+SEARCH_FORM = (
+    '<table cellspacing="0" cellpadding="0" id="head"><tr><td valign="top" nowrap>'
+    '<a href="/"><img src="http://www.baidu.com/img/baidu_jgylogo3.gif" width="117" height="38" '
+    'border="0" alt="到百度首页" title="到百度首页"></a></td><td>'
+    '<form name="f" action="/s"><input name="wd" id="kw" size="42" class="i" value="domain:www.example.com" '
+    'maxlength="100"><input type="submit" value="百度一下" id="su"><input type="hidden" name="tn" value="baidu">'
+    '</form></td></tr></table>\n')
+
+
+def document(body, charset="utf-8", head_extra=""):
+    return (
+        '<!DOCTYPE html PUBLIC "-//W3C//DTD HTML 4.01 Transitional//EN">\n'
+        '<html><head>\n'
+        '<meta http-equiv="Content-Type" content="text/html; charset=%s">\n'
+        '<title>百度搜索_domain:www.example.com</title>\n%s'
+        '</head><body link="#0000cc">\n%s%s</body></html>\n' % (charset, head_extra, SEARCH_FORM, body))
+
+
+# Results as (address, title, abstract, address line). The address lines cover every shape
+# the reader meets: a trailing blank, bold runs around the matched host, relative dates,
+# " ... " in a truncated address, the size field of older pages, no trailing blank.
+FIRST_PAGE = [
+    ("http://www.example.com/", "Example 示例网站首页",
+     "欢迎访问示例网站。本站提供<b>www.example.com</b>相关的资讯、下载与技术文章。",
+     "www.<b>example.com</b>/ 2011-12-5 "),
+    ("http://bbs.example.net/thread-1024-1-1.html", "关于示例网站的讨论 - 示例论坛",
+     "有人用过www.example.com吗？感觉页面做得不错，速度也很快...",
+     "bbs.example.net/thread-1024-1-1.html 2011-11-28 "),
+    ("http://blog.sina.com.cn/s/blog_4a7c2e0b0100xk3d.html", "推荐几个好用的网站_新浪博客",
+     "今天给大家推荐几个常用的网站，第一个是www.example.com，内容很全...",
+     "blog.sina.com.cn/s/blog_4a7c2e0b0100xk3d.html 2011-12-1 "),
+    ("http://tieba.baidu.com/p/1311927372", "示例网站吧_百度贴吧",
+     "示例网站吧 www.example.com 官方贴吧，欢迎大家交流。",
+     "tieba.baidu.com/p/1311927372 3小时前 "),
+    ("http://www.douban.com/group/topic/24598817/", "这个网站大家觉得怎么样 - 豆瓣小组",
+     "来自: 小明 2011-12-03 www.example.com 大家觉得怎么样？",
+     "www.douban.com/group/topic/24598817/ 25分钟前 "),
+    ("http://www.cnblogs.com/korvane/archive/2011/12/05/2276615.html", "网站收录情况分析 - 博客园",
+     "以www.example.com为例，分析搜索引擎的收录情况和外链数量...",
+     "www.cnblogs.com/korvane/archive/2011/12/05/2276615.html 2011-12-5 "),
+    ("http://zhidao.baidu.com/question/351687202.html", "www.example.com是什么网站_百度知道",
+     "最佳答案: 这是一个综合性的资讯网站...",
+     "zhidao.baidu.com/question/351687202.html 2011-11-9 "),
+    ("http://www.dianping-example.cn/links/partners/friendly/index.php?page=3&sort=new",
+     "友情链接 - 合作伙伴",
+     "合作伙伴：www.example.com 示例网站 ...",
+     "www.dianping-example.cn/links/partners/fr ... 2011-10-17 "),
+    ("http://hi.baidu.com/korvane/blog/item/5c4e1a2f.html", "收藏的网址_korvane的空间",
+     "平时常去的网站：www.<b>example</b>.com ...",
+     "hi.baidu.com/korvane/blog/item/5c4e1a2f.html 12K 2011-1-5 "),
+    ("http://www.example.org/links.html", "相关链接",
+     "相关站点：www.example.com",
+     "www.example.org/links.html 2011-8-30"),
+]
+
+SECOND_PAGE = [
+    ("http://bbs.example.net/thread-2048-1-1.html", "示例网站改版了 - 示例论坛",
+     "www.example.com 改版以后好看多了。",
+     "bbs.example.net/thread-2048-1-1.html 2011-12-6 "),
+    ("http://tieba.baidu.com/p/1312000001", "求www.example.com的邀请码_百度贴吧",
+     "求邀请码，谢谢！",
+     "tieba.baidu.com/p/1312000001 1小时前 "),
+    ("http://blog.163.com/korvane@126/blog/static/1234567201111", "网站推荐_网易博客",
+     "推荐：www.example.com",
+     "blog.163.com/korvane@126/blog/static/12 ... 2011-11-30 "),
+    ("http://www.example.com/about.html", "关于我们 - 示例网站",
+     "www.example.com 关于我们",
+     "www.<b>example.com</b>/about.html 2011-12-2 "),
+]
+
+REPEAT_OF_FIRST_QID = "0b4d9e1c77a2f805"
+
+BAD_LINE_PAGE = [
+    FIRST_PAGE[0], FIRST_PAGE[1],
+    ("http://www.broken-line.cn/", "没有日期的结果", "地址栏里没有空格", "www.broken-line.cn/"),
+    FIRST_PAGE[2],
+]
+
+
+def results(entries, qid="e7a0c5d21f9b3a64"):
+    return "".join(result(i + 1, *e, qid=qid) for i, e in enumerate(entries))
+
+
+def write(name, text, encoding="utf-8"):
+    with open(os.path.join(HERE, name), "wb") as f:
+        f.write(text.encode(encoding))
+
+
+def big_head():
+    """Style and script as the engine sent them: the bulk of a real results page."""
+    style = ["<style>"]
+    for i in range(470):
+        style.append("#r%d .t a{font-size:medium;color:#261cdc;text-decoration:underline}"
+                     ".g%d{color:#008000;font-size:13px}" % (i, i))
+    style.append("</style>\n")
+    script = ["<script>var bds={se:{},su:{urdata:[],urSendClick:function(){}},util:{},use:{},comm:{"]
+    for i in range(430):
+        script.append("k%d:\"%s\"," % (i, "a1b2c3d4e5f6" * 5))
+    script.append("qid:\"e7a0c5d21f9b3a64\"}};\nfunction h(obj){obj.style.behavior='url(#default#homepage)';"
+                  "var a = obj.setHomePage('http://www.baidu.com/');}</script>\n")
+    return "".join(style) + "".join(script)
+
+
+def main():
+    write("results_total_4050.html",
+          document(results(FIRST_PAGE) + page_bar(0, 10, "找到相关结果约4,050个")))
+    write("results_total_95_gb2312.html",
+          document(results(FIRST_PAGE[:5]) + page_bar(0, 10, "找到相关结果约95个"), charset="gb2312"),
+          encoding="gb2312")
+    write("results_walk_2.html",
+          document(results(SECOND_PAGE) + page_bar(1, 10, "找到相关结果约4,050个")))
+    write("results_walk_2_gb2312.html",
+          document(results(SECOND_PAGE) + page_bar(1, 10, "找到相关结果约95个"), charset="gb2312"),
+          encoding="gb2312")
+    # The first page served again: the same results, a different request id in the snapshot
+    # links (after the entry's last "-").
+    write("results_repeat_of_total_4050.html",
+          document(results(FIRST_PAGE, qid=REPEAT_OF_FIRST_QID) + page_bar(0, 10, "找到相关结果约4,050个")))
+    write("results_bad_line.html",
+          document(results(BAD_LINE_PAGE) + page_bar(2, 10, "找到相关结果约4,050个")))
+    # A query without results: only the search form, no page bar.
+    write("results_none.html",
+          document('<div id="noresult">抱歉，没有找到与“domain:www.example.com”相关的网页。</div>\n'))
+    # The benchmark page: ten results and the page bar among the style, script and chrome of
+    # a full-size page.
+    related = '<div id="rs"><p>相关搜索</p><ul>' + "".join(
+        '<li><a href="/s?wd=example%d">示例网站%d</a></li>' % (i, i) for i in range(9)) + '</ul></div>\n'
+    body = results(FIRST_PAGE) + page_bar(3, 10, "找到相关结果约4,050个") + related
+    large = document(body, head_extra=big_head())
+    write("results_large.html", large)
+
+
+if __name__ == "__main__":
+    main()
