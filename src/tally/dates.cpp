@@ -20,10 +20,24 @@ const QString &minutesUnit()
     return unit;
 }
 
-// The whole number (rounded towards minus infinity) written before `unit` in `text`.
-double wholeNumberBefore(const QString &text, qsizetype unitAt)
+// The whole number (rounded towards minus infinity) written in the first `length` characters
+// of `text`. The engine nearly always writes a few bare digits, read here without the general
+// reader; anything else goes through parseDecimal, which gives the same value for bare digits.
+double wholeNumberBefore(const QString &text, qsizetype length)
 {
-    return std::floor(parseDecimal(text.left(unitAt)));
+    if (length > 0 && length <= 15) { // 15 digits are exact in a double
+        double value = 0;
+        qsizetype i = 0;
+        for (; i < length; ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c < u'0' || c > u'9')
+                break;
+            value = value * 10 + (c - u'0');
+        }
+        if (i == length)
+            return value;
+    }
+    return std::floor(parseDecimal(text.left(length)));
 }
 
 NormalizedDate textDate(QString text)

@@ -66,6 +66,10 @@ void TestDates::normalizeRelative_data()
     QTest::newRow("minutes") << QStringLiteral("25分钟前") << 25.0 << QStringLiteral("25");
     QTest::newRow("fractional minutes round down") << QStringLiteral("7.9分钟前") << 7.0 << QStringLiteral("7");
     QTest::newRow("blanks around the number") << QStringLiteral(" 2 小时前") << 120.0 << QStringLiteral("120");
+    QTest::newRow("leading zeros") << QStringLiteral("007分钟前") << 7.0 << QStringLiteral("7");
+    QTest::newRow("sixteen digits") << QStringLiteral("1234567890123456分钟前") << 1234567890123456.0
+                                    << QStringLiteral("1234567890123456");
+    QTest::newRow("signed number") << QStringLiteral("+4分钟前") << 4.0 << QStringLiteral("4");
     QTest::newRow("zero minutes") << QStringLiteral("0分钟前") << 0.0 << QStringLiteral("0");
     QTest::newRow("large hours stay plain digits")
         << QStringLiteral("100000000小时前") << 6000000000.0 << QStringLiteral("6000000000");
