@@ -29,6 +29,26 @@ void appendSpaces(QString &text, qsizetype count)
         text.append(QString(count, QLatin1Char(' ')));
 }
 
+// Width of a date in the date column: 1 for a character U+0000..U+007F, 2 for any other
+// (per code point, so a surrogate pair counts 2 once). This is how wide the text is in a font
+// whose Latin characters are half as wide as a Chinese one.
+qint64 reportDateWidth(const QString &date)
+{
+    qint64 width = 0;
+    const qsizetype size = date.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = date.at(i);
+        if (c.unicode() < 0x80) {
+            width += 1;
+            continue;
+        }
+        if (c.isHighSurrogate() && i + 1 < size && date.at(i + 1).isLowSurrogate())
+            ++i; // one character in two code units
+        width += 2;
+    }
+    return width;
+}
+
 // One row of the table, ended by CR LF. Fails with Overflow when the site name or the date is
 // too long for the 16-bit width test, and with IndexOutOfRange when a column lacks the row;
 // every check comes before the first character is written, so a failing row leaves no trace.
@@ -103,23 +123,6 @@ void writeFullReport(AnalysisRecord &record, FormView &view)
 }
 
 } // namespace
-
-qint64 reportDateWidth(const QString &date)
-{
-    qint64 width = 0;
-    const qsizetype size = date.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = date.at(i);
-        if (c.unicode() < 0x80) {
-            width += 1;
-            continue;
-        }
-        if (c.isHighSurrogate() && i + 1 < size && date.at(i + 1).isLowSurrogate())
-            ++i; // one character in two code units
-        width += 2;
-    }
-    return width;
-}
 
 void WriteReport(AnalysisRecord &record, FormView &view)
 {

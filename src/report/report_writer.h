@@ -7,11 +7,6 @@
 
 namespace korvane {
 
-// Width of a date in the report's date column: 1 for a character U+0000..U+007F, 2 for any
-// other (counted per code point, so a surrogate pair counts 2 once). This is how wide the
-// text is in a font whose Latin characters are half as wide as a Chinese one.
-qint64 reportDateWidth(const QString &date);
-
 // Ends an analysis: writes the report into the result box, fills the two counters, sets
 // record.State to "COMP" and shows the completion status.
 //

@@ -69,10 +69,10 @@ NormalizedDate NormalizeDate(const QString &dateText)
         // No check that this really is a date: only the characters at (1-based) positions 6-7
         // and the length are looked at, so any text with a dash passes through unharmed.
         QString s = dateText;
-        if (s.mid(5, 2).contains(dash)) // one-digit month: "2011-1-..."
-            s = s.left(5) + QLatin1Char('0') + s.mid(5);
+        if (QStringView(s).mid(5, 2).contains(dash)) // one-digit month: "2011-1-..."
+            s.insert(5, QLatin1Char('0'));
         if (s.size() == 9) // one-digit day: "2011-01-5"
-            s = s.left(8) + QLatin1Char('0') + s.mid(8);
+            s.insert(8, QLatin1Char('0'));
         return textDate(std::move(s));
     }
     if (const qsizetype at = dateText.indexOf(hoursUnit()); at >= 0)

@@ -121,8 +121,6 @@ private slots:
     void noticeForm();
     void fullReportKeepsDoneMessage();
     void largestTableWrittenWhole();
-    void dateWidth_data();
-    void dateWidth();
 };
 
 void TestReportWriter::goldenReport_data()
@@ -359,25 +357,6 @@ void TestReportWriter::largestTableWrittenWhole()
     QCOMPARE(lines.last(), QString(95, QLatin1Char('-')));
     QVERIFY(lines.at(3 + 32766).startsWith(QStringLiteral("s32767.example")));
     QVERIFY(lines.at(3 + 32766).endsWith(QStringLiteral("u32767")));
-}
-
-void TestReportWriter::dateWidth_data()
-{
-    QTest::addColumn<QString>("date");
-    QTest::addColumn<qint64>("width");
-    QTest::newRow("empty") << QString() << qint64(0);
-    QTest::newRow("ASCII including DEL") << QStringLiteral("ab\x7f") << qint64(3);
-    QTest::newRow("Latin-1 letter counts two") << QStringLiteral("\u00e9") << qint64(2);
-    QTest::newRow("Chinese") << QStringLiteral("3小时前") << qint64(7);
-    QTest::newRow("surrogate pair is one character") << QStringLiteral("\U0001F600") << qint64(2);
-    QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << qint64(2);
-}
-
-void TestReportWriter::dateWidth()
-{
-    QFETCH(QString, date);
-    QFETCH(qint64, width);
-    QCOMPARE(reportDateWidth(date), width);
 }
 
 QTEST_APPLESS_MAIN(TestReportWriter)

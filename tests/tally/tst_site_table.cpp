@@ -72,7 +72,6 @@ class TestSiteTable : public QObject
     Q_OBJECT
 
 private slots:
-    void unallocatedByDefault();
     void tally_data();
     void tally();
     void fullTableRefusesNewSite();
@@ -84,13 +83,6 @@ private slots:
     void unequalColumnsFail();
     void erasedTableStartsAfresh();
 };
-
-void TestSiteTable::unallocatedByDefault()
-{
-    const AnalysisRecord record;
-    QVERIFY(!record.siteTableAllocated());
-    QCOMPARE(record.siteCount(), 0);
-}
 
 void TestSiteTable::tally_data()
 {
