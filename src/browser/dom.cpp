@@ -277,8 +277,8 @@ bool isFoldedWhiteSpace(char c)
 }
 
 // Rendered text: text nodes with white-space runs folded to one space, <br> as CR LF, script and
-// style skipped. Leading and trailing folded white space is dropped, as is white space next to a
-// line break.
+// style skipped. White space, line breaks included, is dropped at both ends, and spaces next to
+// a line break are dropped.
 class TextCollector
 {
 public:
@@ -286,28 +286,32 @@ public:
     {
         for (const char *p = chars(content); *p != 0; ++p) {
             if (isFoldedWhiteSpace(*p)) {
-                m_pendingSpace = !m_out.isEmpty() && !m_afterBreak;
+                m_pendingSpace = !m_out.isEmpty() && m_pendingBreaks == 0;
                 continue;
             }
-            if (m_pendingSpace)
+            if (m_pendingBreaks > 0) {
+                for (int i = 0; i < m_pendingBreaks; ++i)
+                    m_out.append("\r\n");
+                m_pendingBreaks = 0;
+            } else if (m_pendingSpace) {
                 m_out.append(' ');
+            }
             m_pendingSpace = false;
-            m_afterBreak = false;
             m_out.append(*p);
         }
     }
     void addLineBreak()
     {
-        m_out.append("\r\n");
+        if (!m_out.isEmpty())
+            ++m_pendingBreaks;
         m_pendingSpace = false;
-        m_afterBreak = true;
     }
     QString text() const { return QString::fromUtf8(m_out); }
 
 private:
     QByteArray m_out;
+    int m_pendingBreaks = 0;
     bool m_pendingSpace = false;
-    bool m_afterBreak = false;
 };
 
 QString renderedText(const xmlNode *root)

@@ -1,4 +1,5 @@
-// Golden-file tests of the DOM: every tests/data/browser/<name>.html is parsed and the DOM
+// Golden-file tests of the DOM: every tests/data/browser/<name>.html is decoded (no HTTP
+// header: its own label or the bytes decide) and parsed, and the DOM
 // operations listed in <name>.expected are run on it. Each operation line is followed in the
 // file by "= " and its result; a mismatch writes <name>.actual beside and fails.
 //
@@ -9,6 +10,7 @@
 //   length | tagName | innerText | innerHTML | href | title | id | value   the final read
 // A result that throws is written "! <failure code name>".
 
+#include "browser/charset.h"
 #include "browser/dom.h"
 #include "core/failure.h"
 
@@ -144,7 +146,7 @@ void DomGoldenTest::fixture()
     QVERIFY2(!html.isEmpty(), qPrintable(base + QStringLiteral(".html is missing or empty")));
     const QString expected = QString::fromUtf8(readFile(base + QStringLiteral(".expected")));
 
-    const auto document = Document::parse(QString::fromUtf8(html), kFixtureAddress);
+    const auto document = Document::parse(decodeHtml(html, QByteArray()), kFixtureAddress);
 
     QString actual;
     const QStringList lines = expected.split(QLatin1Char('\n'));

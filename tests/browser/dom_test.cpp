@@ -117,6 +117,7 @@ void DomTest::innerText_data()
     QTest::newRow("br is CR LF") << "a<br>b" << "a\r\nb";
     QTest::newRow("spaces around br dropped") << "a <br> b" << "a\r\nb";
     QTest::newRow("two br") << "a<br><br>b" << "a\r\n\r\nb";
+    QTest::newRow("br at both ends trimmed") << " <br>a <br> " << "a";
     QTest::newRow("no-break space kept") << "a&nbsp;&nbsp;b&nbsp;" << "a\u00a0\u00a0b\u00a0";
     QTest::newRow("script and style skipped") << "a<script>x=1</script><style>p{}</style>b" << "ab";
     QTest::newRow("comments skipped") << "a<!-- c -->b" << "ab";
