@@ -1,11 +1,44 @@
+// The page walk: everything that happens after the browser finished a document.
+
 #include "form1_logic.h"
 
 #include "core/failure.h"
+#include "core/numbers.h"
 #include "core/status.h"
 #include "core/texts.h"
+#include "module_pub.h"
 #include "notice/notice_bar.h"
+#include "parse/result_page.h"
+#include "parse/result_total.h"
+#include "report/report_writer.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace korvane {
+
+namespace {
+
+QString &pageUrlAt(QStringList &urls, qint64 index)
+{
+    if (index < 0 || index >= urls.size())
+        fail(FailureCode::IndexOutOfRange, QStringLiteral("no results-page address %1").arg(index));
+    return urls[index];
+}
+
+} // namespace
+
+// The walk covers the results pages that hold results, and no more: pages 0 to
+// ceil(total / 10) - 1 (35 results: pages 0-3; 40 results: pages 0-3; 7 results: page 0).
+// The engine serves no page past index 75, so neither does the walk. -1 when there is
+// nothing to walk.
+int Form1Logic::lastWalkedPage() const
+{
+    if (!(m_record.PageCount > 0))
+        return -1;
+    const double last = std::ceil(m_record.PageCount) - 1;
+    return int(std::min(last, double(kEngineMaxPages - 1)));
+}
 
 void Form1Logic::OnDocumentComplete(const QObject *frame, const QString &address)
 {
@@ -13,18 +46,87 @@ void Form1Logic::OnDocumentComplete(const QObject *frame, const QString &address
         return;
     if (address == QLatin1String("about:blank"))
         return;
+
+    bool stopped = false;
     try {
         if (m_record.State == texts::stateIniting()) {
             if (const auto document = m_browser.document())
                 ReadNoticePage(*document, m_labels, m_view);
+        } else if (m_record.State == texts::stateAnaing()) {
+            if (m_view.domainText() == m_view.markerText())
+                handleQueryPage();
+            else
+                handleResultsPage();
         }
     } catch (const Failure &) {
+        stopped = true;
     }
+
     if (m_record.State == texts::stateIniting()) {
         m_record.State = texts::stateInited();
         ShowStatus(m_record, m_view, texts::stateInited());
         emit startupFinished();
+    } else if (stopped && m_record.State == texts::stateAnaing()) {
+        emit walkStopped();
     }
+}
+
+void Form1Logic::handleQueryPage()
+{
+    if (m_browser.lastNavigationFailed()) {
+        // The engine could not be reached: there is no total, and saying "no linking site"
+        // would be a claim the program cannot make.
+        m_record.DoneMessage = texts::pageErrorMessage();
+        finishWalk();
+        return;
+    }
+    const auto document = m_browser.document();
+    if (!document)
+        fail(FailureCode::ObjectRequired, QStringLiteral("no document"));
+
+    ReadResultTotal(*document, m_record);
+    const int last = lastWalkedPage();
+    if (last < 0) {
+        finishWalk();
+        return;
+    }
+    for (int i = 0; i <= last; ++i) {
+        m_record.ScratchValue = resultsPageAddress(m_origins, m_view.domainText(), i);
+        pageUrlAt(m_record.PageUrls, i) = m_record.ScratchValue;
+    }
+    m_view.setMarkerText(pageUrlAt(m_record.PageUrls, 0));
+    m_record.PageCursor = 0;
+    navigate(AddCacheBuster(pageUrlAt(m_record.PageUrls, 0), m_clock()));
+}
+
+void Form1Logic::handleResultsPage()
+{
+    if (m_browser.lastNavigationFailed()) {
+        // A page that could not be loaded ends the walk as one that could not be read.
+        m_record.PageCursor = roundHalfEvenToInt32(m_record.PageCount + 1);
+        m_record.DoneMessage = texts::pageErrorMessage();
+    } else {
+        const auto document = m_browser.document();
+        if (!document)
+            fail(FailureCode::ObjectRequired, QStringLiteral("no document"));
+        ParseResultPage(*document, m_record);
+    }
+
+    m_record.PageCursor = checkedAdd32(m_record.PageCursor, 1);
+    if (m_record.PageCursor <= lastWalkedPage()) {
+        const QString &next = pageUrlAt(m_record.PageUrls, m_record.PageCursor);
+        m_view.setMarkerText(next);
+        navigate(next);
+        return;
+    }
+    finishWalk();
+}
+
+void Form1Logic::finishWalk()
+{
+    WriteReport(m_record, m_view);
+    m_view.setMousePointer(0);
+    emit analysisFinished();
 }
 
 } // namespace korvane

@@ -49,8 +49,8 @@ signals:
     void startupFinished();
 
 private:
-    void handleQueryPage(const Document &document);
-    void handleResultsPage(const Document &document);
+    void handleQueryPage();
+    void handleResultsPage();
     void finishWalk();
     int lastWalkedPage() const;
     void navigate(const QString &address);

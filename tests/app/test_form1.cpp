@@ -1,0 +1,281 @@
+// The window offscreen: its controls and layout, the domain field, Analyse and Exit.
+
+#include "app/form1.h"
+
+#include "fake_browser.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace korvane;
+using namespace korvane::testing;
+
+namespace {
+const Origins kOrigins{QStringLiteral("http://engine.test"), QStringLiteral("http://notice.test")};
+}
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void captionAndClientArea();
+    void controls_data();
+    void controls();
+    void hiddenAndParkedControls();
+    void songTiHasHalfWidthLatin();
+    void startupStatus();
+    void placeholderClick_data();
+    void placeholderClick();
+    void placeholderComesBack();
+    void analyseSendsQuery_data();
+    void analyseSendsQuery();
+    void exitButton();
+    void reportKeepsLineBreaks();
+    void linkLabelClick();
+};
+
+void TestForm1::initTestCase()
+{
+    installFontSubstitutions();
+}
+
+void TestForm1::captionAndClientArea()
+{
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Korvane-2011圣诞版"));
+    QCOMPARE(window.size(), QSize(661, 505));
+    QVERIFY(!window.windowIcon().isNull());
+    QCOMPARE(window.windowIcon().pixmap(32, 32).size(), QSize(32, 32));
+}
+
+void TestForm1::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRect>("twips");
+    QTest::newRow("Text1") << "Text1" << QStringLiteral("www.名称.com") << QRect(1200, 240, 3015, 375);
+    QTest::newRow("Label1") << "Label1" << QStringLiteral("站点域名:") << QRect(240, 360, 975, 255);
+    QTest::newRow("TextResult") << "TextResult" << QString() << QRect(240, 1680, 9375, 5295);
+    QTest::newRow("Label3") << "Label3" << QStringLiteral("分析结果:") << QRect(240, 1320, 855, 255);
+    QTest::newRow("CmdOk") << "CmdOk" << QStringLiteral("分析") << QRect(4440, 120, 975, 975);
+    QTest::newRow("cmdCancel") << "cmdCancel" << QStringLiteral("退出") << QRect(5640, 120, 975, 975);
+    QTest::newRow("Label2") << "Label2" << QStringLiteral("外链总数:") << QRect(240, 840, 855, 255);
+    QTest::newRow("textLinkCount") << "textLinkCount" << QStringLiteral("0") << QRect(1200, 720, 855, 390);
+    QTest::newRow("Label4") << "Label4" << QStringLiteral("站点数量:") << QRect(2520, 840, 975, 255);
+    QTest::newRow("textSiteCount") << "textSiteCount" << QStringLiteral("0") << QRect(3480, 720, 735, 390);
+    QTest::newRow("lbTip") << "lbTip" << QStringLiteral("暂无提示信息！") << QRect(1320, 1320, 5535, 255);
+    QTest::newRow("Label5") << "Label5" << QString() << QRect(7080, 240, 2655, 255);
+    QTest::newRow("Label6") << "Label6" << QString() << QRect(7080, 600, 2535, 255);
+    QTest::newRow("Label7") << "Label7" << QString() << QRect(7080, 960, 2655, 255);
+}
+
+void TestForm1::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QRect, twips);
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    const QHash<QString, QWidget *> widgets = {
+        {QStringLiteral("Text1"), window.Text1},         {QStringLiteral("Label1"), window.Label1},
+        {QStringLiteral("TextResult"), window.TextResult}, {QStringLiteral("Label3"), window.Label3},
+        {QStringLiteral("CmdOk"), window.CmdOk},         {QStringLiteral("cmdCancel"), window.cmdCancel},
+        {QStringLiteral("Label2"), window.Label2},       {QStringLiteral("textLinkCount"), window.textLinkCount},
+        {QStringLiteral("Label4"), window.Label4},       {QStringLiteral("textSiteCount"), window.textSiteCount},
+        {QStringLiteral("lbTip"), window.lbTip},         {QStringLiteral("Label5"), window.Label5},
+        {QStringLiteral("Label6"), window.Label6},       {QStringLiteral("Label7"), window.Label7}};
+    QWidget *widget = widgets.value(name);
+    QVERIFY(widget);
+    const QRect pixels(twipsToPixels(twips.x()), twipsToPixels(twips.y()), twipsToPixels(twips.width()),
+                       twipsToPixels(twips.height()));
+    QCOMPARE(widget->geometry(), pixels);
+    QVERIFY(window.rect().contains(widget->geometry())); // nothing sticks out of the window
+    if (auto *label = qobject_cast<QLabel *>(widget)) {
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        if (!text.isEmpty())
+            QCOMPARE(label->text(), text);
+        // The caption fits its box: nothing clipped.
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                 qPrintable(label->text()));
+    } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+        QCOMPARE(edit->text(), text);
+    } else if (auto *button = qobject_cast<QPushButton *>(widget)) {
+        QCOMPARE(button->text(), text);
+    }
+}
+
+void TestForm1::hiddenAndParkedControls()
+{
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    window.show();
+    QVERIFY(window.Text2->isHidden());
+    QVERIFY(window.lbLink[0]->geometry().left() >= window.width()); // parked right of the client area
+    for (int i = 1; i < kLinkLabelCount; ++i)
+        QVERIFY(!window.lbLink[i]->isVisible());
+    QCOMPARE(window.TextResult->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QCOMPARE(window.textLinkCount->font().bold(), true);
+    QCOMPARE(window.textLinkCount->font().pointSize(), 12);
+    QCOMPARE(window.textLinkCount->palette().color(QPalette::Text), QColor(0, 0, 255));
+    QCOMPARE(window.TextResult->palette().color(QPalette::Text), QColor(0, 0, 192));
+    QCOMPARE(window.lbTip->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    QVERIFY(window.lbLink[0]->font().underline());
+}
+
+void TestForm1::songTiHasHalfWidthLatin()
+{
+    const QFontMetrics metrics(songTi(9));
+    const int latin = metrics.horizontalAdvance(QStringLiteral("a"));
+    QVERIFY(latin > 0);
+    QCOMPARE(metrics.horizontalAdvance(QStringLiteral("W")), latin);
+    QCOMPARE(metrics.horizontalAdvance(QStringLiteral("域")), 2 * latin);
+    QVERIFY2(QFontInfo(songTi(9)).fixedPitch() || metrics.horizontalAdvance(QStringLiteral("i")) == latin,
+             qPrintable(QFontInfo(songTi(9)).family()));
+}
+
+void TestForm1::startupStatus()
+{
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    window.load();
+    QCOMPARE(window.lbTip->text(), QStringLiteral("程序正在初始化，请等待片刻..."));
+    QCOMPARE(browser.requested.size(), 1);
+    QVERIFY(browser.requested[0].startsWith(
+        QStringLiteral("http://notice.test/ad/Korvane.php?Version=1&cache=")));
+    browser.completeLast(QStringLiteral("<html><body></body></html>"));
+    QCOMPARE(window.lbTip->text(), QStringLiteral("输入您的域名，点击“分析”按钮！"));
+}
+
+void TestForm1::placeholderClick_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<int>("cursor"); // -1: wherever the click put it
+    QTest::newRow("left click clears") << QStringLiteral("www.名称.com") << int(Qt::LeftButton)
+                                       << QStringLiteral("www..com") << 4;
+    QTest::newRow("right click clears") << QStringLiteral("www.名称.com") << int(Qt::RightButton)
+                                        << QStringLiteral("www..com") << 4;
+    QTest::newRow("already cleared") << QStringLiteral("www..com") << int(Qt::LeftButton)
+                                     << QStringLiteral("www..com") << -1;
+    QTest::newRow("empty") << QString() << int(Qt::LeftButton) << QString() << -1;
+    QTest::newRow("other case") << QStringLiteral("WWW.名称.com") << int(Qt::LeftButton)
+                                << QStringLiteral("WWW.名称.com") << -1;
+    QTest::newRow("trailing blank") << QStringLiteral("www.名称.com ") << int(Qt::LeftButton)
+                                    << QStringLiteral("www.名称.com ") << -1;
+}
+
+void TestForm1::placeholderClick()
+{
+    QFETCH(QString, before);
+    QFETCH(int, button);
+    QFETCH(QString, after);
+    QFETCH(int, cursor);
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    window.show();
+    window.Text1->setText(before);
+    window.Text1->setCursorPosition(0);
+    // Click near the right end, so that "the insertion point where clicked" differs from 4.
+    QTest::mouseClick(window.Text1, Qt::MouseButton(button), {},
+                      QPoint(window.Text1->width() - 4, window.Text1->height() / 2));
+    QCOMPARE(window.Text1->text(), after);
+    if (cursor >= 0)
+        QCOMPARE(window.Text1->cursorPosition(), cursor);
+}
+
+void TestForm1::placeholderComesBack()
+{
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    window.show();
+    QTest::mouseClick(window.Text1, Qt::LeftButton);
+    QCOMPARE(window.Text1->text(), QStringLiteral("www..com"));
+    window.Text1->setText(QStringLiteral("www.名称.com"));
+    QTest::mouseClick(window.Text1, Qt::LeftButton);
+    QCOMPARE(window.Text1->text(), QStringLiteral("www..com"));
+    QTest::keyClicks(window.Text1, QStringLiteral("abc"));
+    QCOMPARE(window.Text1->text(), QStringLiteral("www.abc.com"));
+}
+
+void TestForm1::analyseSendsQuery_data()
+{
+    QTest::addColumn<QString>("domain");
+    QTest::newRow("plain") << QStringLiteral("example.com");
+    QTest::newRow("space") << QStringLiteral("exa mple.com");
+    QTest::newRow("ampersand") << QStringLiteral("a&b.com");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("Chinese") << QStringLiteral("www.名称.com");
+}
+
+void TestForm1::analyseSendsQuery()
+{
+    QFETCH(QString, domain);
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    window.logic().setClock([] { return 3661.75; });
+    window.load();
+    browser.completeLast(QStringLiteral("<html><body></body></html>"));
+    window.show();
+    window.Text1->setText(domain);
+    QTest::mouseClick(window.CmdOk, Qt::LeftButton);
+    QCOMPARE(browser.requested.last(),
+             QStringLiteral("http://engine.test/s?wd=domain%3A") + domain
+                 + QStringLiteral("&rsv_spt=1&issp=1&rsv_bp=0&ie=utf-8&tn=baiduhome_pg&inputT=8094&cache=3661"));
+    QCOMPARE(window.Text2->text(), domain);
+    QCOMPARE(window.lbTip->text(), QStringLiteral("正在进行分析，请等待..."));
+    QCOMPARE(window.cursor().shape(), Qt::WaitCursor);
+    QCOMPARE(window.logic().record().State, QStringLiteral("ANAING"));
+}
+
+void TestForm1::exitButton()
+{
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    int exits = 0;
+    window.setExitHandler([&exits] { ++exits; });
+    window.show();
+    QTest::mouseClick(window.cmdCancel, Qt::LeftButton);
+    QCOMPARE(exits, 1);
+}
+
+void TestForm1::reportKeepsLineBreaks()
+{
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    window.setResultText(QStringLiteral("line 1\r\nline 2"));
+    QCOMPARE(window.resultText(), QStringLiteral("line 1\r\nline 2"));
+    QCOMPARE(window.TextResult->document()->blockCount(), 2);
+    QCOMPARE(window.TextResult->toPlainText(), QStringLiteral("line 1\nline 2"));
+}
+
+void TestForm1::linkLabelClick()
+{
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    QStringList opened;
+    window.setOpenHandler([&opened](const QString &address) { opened << address; });
+    window.load();
+    browser.completeLast(QStringLiteral("<html><body><a href=\"http://x.test/p?q=1\" title=\"说明\">友情链接</a>"
+                                        "<br><a href=\"https://y.test/\">二</a></body></html>"));
+    window.show();
+    QVERIFY(window.lbLink[0]->isVisible());
+    QCOMPARE(window.lbLink[0]->text(), QStringLiteral("友情链接"));
+    QCOMPARE(window.lbLink[0]->toolTip(), QStringLiteral("说明"));
+    QVERIFY(!window.lbLink[1]->isVisible());
+    QVERIFY(window.lbLink[2]->isVisible());
+    QCOMPARE(window.lbLink[2]->geometry().left(), twipsToPixels(240 + 800 + 100));
+    QTest::mouseClick(window.lbLink[0], Qt::LeftButton);
+    QCOMPARE(opened, QStringList{QStringLiteral("http://x.test/p?q=1")});
+}
+
+QTEST_MAIN(TestForm1)
+#include "test_form1.moc"
