@@ -1,0 +1,49 @@
+// korvane-fake-engine: the fake search engine and notice server, by hand.
+//   korvane-fake-engine --port 8080 --total 45
+// then build Korvane with -DKORVANE_ENGINE_ORIGIN=http://127.0.0.1:8080 (or run
+// korvane-cli --engine http://127.0.0.1:8080 example.com).
+
+#include "fake_engine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Serves results pages in the search engine's markup for any domain:DOMAIN query, and "
+        "the notice page, on 127.0.0.1."));
+    parser.addHelpOption();
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port to listen on (0: any)."),
+                                  QStringLiteral("N"), QStringLiteral("8080"));
+    const QCommandLineOption total(QStringLiteral("total"), QStringLiteral("Results per domain."),
+                                   QStringLiteral("N"), QStringLiteral("45"));
+    const QCommandLineOption sites(QStringLiteral("sites"), QStringLiteral("Linking sites per domain."),
+                                   QStringLiteral("N"), QStringLiteral("7"));
+    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Wait before each answer."),
+                                   QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption gb2312(QStringLiteral("gb2312"), QStringLiteral("Serve GB2312-labelled bytes."));
+    parser.addOptions({port, total, sites, delay, gb2312});
+    parser.process(app);
+
+    korvane::testing::EngineDomain config;
+    config.total = parser.value(total).toInt();
+    config.sites = parser.value(sites).toInt();
+    config.delay = std::chrono::milliseconds(parser.value(delay).toInt());
+    config.gb2312 = parser.isSet(gb2312);
+
+    korvane::testing::FakeEngine engine;
+    engine.setDefaultDomain(config);
+    if (!engine.start(quint16(parser.value(port).toUInt()))) {
+        std::fprintf(stderr, "korvane-fake-engine: cannot listen on 127.0.0.1:%s\n",
+                     qPrintable(parser.value(port)));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(engine.origin()));
+    std::fflush(stdout);
+    return app.exec();
+}
