@@ -1,0 +1,214 @@
+#include "browser/web_browser.h"
+
+#include "browser/charset.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+namespace korvane {
+
+namespace {
+
+constexpr int kMaxRedirects = 10; // as many hops as one load follows
+constexpr qint64 kMaxBodyBytes = 64 * 1024 * 1024;
+
+bool isWebScheme(const QUrl &url)
+{
+    const QString scheme = url.scheme();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+QString addressText(const QUrl &url)
+{
+    return url.toString(QUrl::FullyEncoded);
+}
+
+} // namespace
+
+QString errorPageHtml(const QString &reason)
+{
+    return QStringLiteral("<html><head><title>该页无法显示</title></head><body><h1>该页无法显示</h1>"
+                          "<p>")
+        + reason.toHtmlEscaped() + QStringLiteral("</p></body></html>");
+}
+
+WebBrowser::WebBrowser(QObject *parent)
+    : Browser(parent), m_network(new QNetworkAccessManager(this))
+{
+    // One jar for the browser's whole life: cookies set by one page go with the next request.
+    m_network->setCookieJar(new QNetworkCookieJar(m_network));
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        failPendingLoad(QStringLiteral("The page did not load within %1 ms.").arg(m_timeout.count()));
+    });
+}
+
+WebBrowser::~WebBrowser()
+{
+    abandonPendingLoad();
+}
+
+QByteArray WebBrowser::userAgent()
+{
+    return QByteArrayLiteral("Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 "
+                             "(KHTML, like Gecko) Chrome/120.0.0.0 Safari/537.36");
+}
+
+QByteArray WebBrowser::acceptLanguage()
+{
+    return QByteArrayLiteral("zh-CN");
+}
+
+qint64 WebBrowser::maxBodyBytes()
+{
+    return kMaxBodyBytes;
+}
+
+QUrl WebBrowser::requestUrl(const QString &address)
+{
+    return QUrl(address.trimmed(), QUrl::TolerantMode);
+}
+
+void WebBrowser::setTimeout(std::chrono::milliseconds timeout)
+{
+    m_timeout = timeout.count() > 0 ? timeout : std::chrono::milliseconds(1);
+}
+
+void WebBrowser::navigate(const QString &address)
+{
+    ++m_loadId;
+    abandonPendingLoad();
+    m_failed = false;
+
+    const QString trimmed = address.trimmed();
+    if (trimmed.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0) {
+        const QString blank = QStringLiteral("about:blank");
+        completeLater(Document::parse(QString(), QUrl(blank)), blank, false);
+        return;
+    }
+
+    const QUrl url = requestUrl(address);
+    if (!url.isValid() || !isWebScheme(url) || url.host().isEmpty()) {
+        const QString reason = QStringLiteral("The address cannot be loaded: %1").arg(address);
+        completeLater(Document::parse(errorPageHtml(reason), url), address, true);
+        return;
+    }
+
+    m_redirects = 0;
+    startRequest(url);
+    m_deadline.start(m_timeout);
+}
+
+// One request of a load. Redirects are followed here rather than inside Qt Network, whose
+// own following can end a reply without any answer when servers close their connections
+// (Qt 6.4); each hop is a fresh request, and the load's deadline covers them all.
+void WebBrowser::startRequest(const QUrl &url)
+{
+    QNetworkRequest request(url);
+    request.setRawHeader(QByteArrayLiteral("User-Agent"), userAgent());
+    request.setRawHeader(QByteArrayLiteral("Accept-Language"), acceptLanguage());
+    request.setRawHeader(QByteArrayLiteral("Accept"),
+                         QByteArrayLiteral("text/html,application/xhtml+xml,*/*;q=0.8"));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+
+    QNetworkReply *reply = m_network->get(request);
+    m_reply = reply;
+    const quint64 loadId = m_loadId;
+    connect(reply, &QNetworkReply::downloadProgress, this,
+            [this, loadId](qint64 received, qint64 total) {
+                if (loadId == m_loadId && (received > kMaxBodyBytes || total > kMaxBodyBytes))
+                    failPendingLoad(QStringLiteral("The page is larger than %1 bytes.").arg(kMaxBodyBytes));
+            });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, loadId] {
+        if (loadId == m_loadId)
+            loadFinished(reply);
+    });
+}
+
+void WebBrowser::abandonPendingLoad()
+{
+    m_deadline.stop();
+    if (QNetworkReply *reply = m_reply.data()) {
+        m_reply = nullptr;
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+void WebBrowser::loadFinished(QNetworkReply *reply)
+{
+    if (reply != m_reply.data())
+        return;
+    m_reply = nullptr;
+    reply->disconnect(this);
+    reply->deleteLater();
+
+    const QUrl url = reply->url();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    auto failWith = [&](const QString &reason) {
+        m_deadline.stop();
+        complete(Document::parse(errorPageHtml(reason), url), addressText(url), true);
+    };
+
+    if (reply->error() != QNetworkReply::NoError && status < 300)
+        return failWith(reply->errorString());
+    if (status >= 300 && status < 400 && status != 304) {
+        const QUrl location = reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl();
+        if (!location.isEmpty()) {
+            const QUrl next = url.resolved(location);
+            if (!isWebScheme(next) || !next.isValid())
+                return failWith(QStringLiteral("Redirected to an address that cannot be loaded: %1")
+                                    .arg(addressText(next)));
+            if (++m_redirects > kMaxRedirects)
+                return failWith(QStringLiteral("Too many redirects."));
+            startRequest(next);
+            return;
+        }
+    }
+    if (status >= 400) {
+        return failWith(QStringLiteral("HTTP %1 %2").arg(status).arg(
+            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
+    }
+    if (reply->error() != QNetworkReply::NoError)
+        return failWith(reply->errorString());
+    if (status < 200)
+        return failWith(QStringLiteral("The server sent no answer."));
+
+    m_deadline.stop();
+    const QByteArray bytes = reply->readAll();
+    const QString html = decodeHtml(bytes, reply->rawHeader(QByteArrayLiteral("Content-Type")));
+    complete(Document::parse(html, url), addressText(url), false);
+}
+
+void WebBrowser::failPendingLoad(const QString &reason)
+{
+    if (m_reply.isNull())
+        return;
+    const QUrl url = m_reply->url();
+    abandonPendingLoad();
+    complete(Document::parse(errorPageHtml(reason), url), addressText(url), true);
+}
+
+void WebBrowser::completeLater(std::shared_ptr<const Document> document, const QString &address,
+                               bool failed)
+{
+    const quint64 loadId = m_loadId;
+    QTimer::singleShot(0, this, [this, loadId, document = std::move(document), address, failed] {
+        if (loadId == m_loadId)
+            complete(document, address, failed);
+    });
+}
+
+void WebBrowser::complete(std::shared_ptr<const Document> document, const QString &address,
+                          bool failed)
+{
+    m_document = std::move(document);
+    m_failed = failed;
+    emit documentComplete(topLevelObject(), address);
+}
+
+} // namespace korvane

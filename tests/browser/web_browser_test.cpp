@@ -1,0 +1,328 @@
+// WebBrowser against a real HTTP server on 127.0.0.1: completion, redirects, failures that
+// still complete, superseded loads, request headers and the address as sent on the wire.
+
+#include "browser/web_browser.h"
+#include "core/failure.h"
+#include "http_test_server.h"
+
+#include <QSignalSpy>
+#include <QStringEncoder>
+#include <QTest>
+
+#include <functional>
+
+using namespace korvane;
+using korvane::testing::HttpTestServer;
+using Response = HttpTestServer::Response;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kWaitMs = 15000;
+
+QByteArray page(const QByteArray &body)
+{
+    return "<html><head><title>t</title></head><body>" + body + "</body></html>";
+}
+
+QString bodyText(const Browser &browser)
+{
+    try {
+        return browser.document()->body().innerText();
+    } catch (const Failure &) {
+        return QStringLiteral("(no body)");
+    }
+}
+
+} // namespace
+
+class WebBrowserTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void completesWithTheParsedPage();
+    void aboutBlankCompletesAsynchronously();
+    void followsARedirectChain();
+    void failuresCompleteWithAnErrorPage_data();
+    void failuresCompleteWithAnErrorPage();
+    void failureFlagLastsUntilTheNextNavigate();
+    void aNewNavigateSupersedesThePendingOne();
+    void loadsALargePage();
+    void sendsBrowserHeaders();
+    void sendsTheAddressPercentEncoded_data();
+    void sendsTheAddressPercentEncoded();
+    void decodesByTheHeaderCharset();
+    void keepsCookiesBetweenLoads();
+
+private:
+    HttpTestServer *m_server = nullptr;
+    WebBrowser *m_browser = nullptr;
+    QSignalSpy *m_completions = nullptr;
+};
+
+void WebBrowserTest::init()
+{
+    m_server = new HttpTestServer(this);
+    QVERIFY(m_server->start());
+    m_browser = new WebBrowser(this);
+    m_completions = new QSignalSpy(m_browser, &Browser::documentComplete);
+}
+
+void WebBrowserTest::cleanup()
+{
+    delete m_completions;
+    delete m_browser;
+    delete m_server;
+    m_completions = nullptr;
+    m_browser = nullptr;
+    m_server = nullptr;
+}
+
+void WebBrowserTest::completesWithTheParsedPage()
+{
+    m_server->setRoute(QStringLiteral("/index.html"), Response::html(page("<p id=x>hello</p>")));
+    const QString address = m_server->urlText(QStringLiteral("/index.html"));
+
+    m_browser->navigate(address);
+    QCOMPARE(m_completions->count(), 0); // returns at once, completes later
+    QVERIFY(m_completions->wait(kWaitMs));
+
+    QCOMPARE(m_completions->count(), 1);
+    const QList<QVariant> event = m_completions->takeFirst();
+    QCOMPARE(event.at(0).value<const QObject *>(), m_browser->topLevelObject());
+    QCOMPARE(event.at(1).toString(), address);
+    QVERIFY(!m_browser->lastNavigationFailed());
+    QCOMPARE(m_browser->document()->all(QStringLiteral("X")).innerText(), QStringLiteral("hello"));
+    QCOMPARE(m_browser->document()->address(), QUrl(address));
+}
+
+void WebBrowserTest::aboutBlankCompletesAsynchronously()
+{
+    m_browser->navigate(QStringLiteral("about:blank"));
+    QCOMPARE(m_completions->count(), 0);
+    QVERIFY(m_completions->wait(kWaitMs));
+    QCOMPARE(m_completions->count(), 1);
+    QCOMPARE(m_completions->at(0).at(1).toString(), QStringLiteral("about:blank"));
+    QVERIFY(!m_browser->lastNavigationFailed());
+    QCOMPARE(m_browser->document()->getElementsByTagName(QStringLiteral("*")).length(), 0);
+    QCOMPARE(m_server->requestCount(), 0);
+}
+
+void WebBrowserTest::followsARedirectChain()
+{
+    m_server->setRoute(QStringLiteral("/r1"), Response::redirect("/r2", 301));
+    m_server->setRoute(QStringLiteral("/r2"), Response::redirect("r3", 302)); // relative
+    m_server->setRoute(QStringLiteral("/r3"),
+                       Response::redirect(m_server->urlText(QStringLiteral("/final?x=1")).toUtf8(), 307));
+    m_server->setRoute(QStringLiteral("/final"), Response::html(page("<a href=next.html>arrived</a>")));
+
+    m_browser->navigate(m_server->urlText(QStringLiteral("/r1")));
+    QVERIFY(m_completions->wait(kWaitMs));
+
+    QCOMPARE(m_completions->count(), 1);
+    QCOMPARE(m_completions->at(0).at(1).toString(), m_server->urlText(QStringLiteral("/final?x=1")));
+    QVERIFY(!m_browser->lastNavigationFailed());
+    const Element anchor = m_browser->document()->getElementsByTagName(QStringLiteral("A")).item(0);
+    QCOMPARE(anchor.innerText(), QStringLiteral("arrived"));
+    QCOMPARE(anchor.href(), m_server->urlText(QStringLiteral("/next.html")));
+    QCOMPARE(m_server->requestCount(), 4);
+}
+
+void WebBrowserTest::failuresCompleteWithAnErrorPage_data()
+{
+    // Each row scripts the server and returns the address to load.
+    QTest::addColumn<std::function<QString(HttpTestServer &, WebBrowser &)>>("scenario");
+    using Scenario = std::function<QString(HttpTestServer &, WebBrowser &)>;
+
+    QTest::newRow("HTTP 404") << Scenario([](HttpTestServer &server, WebBrowser &) {
+        return server.urlText(QStringLiteral("/missing"));
+    });
+    QTest::newRow("HTTP 500") << Scenario([](HttpTestServer &server, WebBrowser &) {
+        server.setRoute(QStringLiteral("/boom"), Response::error(500));
+        return server.urlText(QStringLiteral("/boom"));
+    });
+    QTest::newRow("redirect loop") << Scenario([](HttpTestServer &server, WebBrowser &) {
+        server.setRoute(QStringLiteral("/a"), Response::redirect("/b"));
+        server.setRoute(QStringLiteral("/b"), Response::redirect("/a"));
+        return server.urlText(QStringLiteral("/a"));
+    });
+    QTest::newRow("eleven redirects") << Scenario([](HttpTestServer &server, WebBrowser &) {
+        for (int i = 0; i < 11; ++i) {
+            server.setRoute(QStringLiteral("/hop%1").arg(i),
+                            Response::redirect("/hop" + QByteArray::number(i + 1)));
+        }
+        server.setRoute(QStringLiteral("/hop11"), Response::html(page("too far")));
+        return server.urlText(QStringLiteral("/hop0"));
+    });
+    QTest::newRow("redirect to another scheme") << Scenario([](HttpTestServer &server, WebBrowser &) {
+        server.setRoute(QStringLiteral("/ftp"), Response::redirect("ftp://127.0.0.1/file"));
+        return server.urlText(QStringLiteral("/ftp"));
+    });
+    QTest::newRow("connection refused") << Scenario([](HttpTestServer &server, WebBrowser &) {
+        server.stop();
+        return server.urlText(QStringLiteral("/"));
+    });
+    QTest::newRow("connection closed mid-body") << Scenario([](HttpTestServer &server, WebBrowser &) {
+        server.setRoute(QStringLiteral("/cut"),
+                        Response::html(page(QByteArray(4000, 'x'))).endingWith(Response::Ending::CloseMidBody));
+        return server.urlText(QStringLiteral("/cut"));
+    });
+    QTest::newRow("body never finishes") << Scenario([](HttpTestServer &server, WebBrowser &browser) {
+        browser.setTimeout(300ms);
+        server.setRoute(QStringLiteral("/stall"),
+                        Response::html(page("partial")).endingWith(Response::Ending::Stall));
+        return server.urlText(QStringLiteral("/stall"));
+    });
+    QTest::newRow("no answer at all") << Scenario([](HttpTestServer &server, WebBrowser &browser) {
+        browser.setTimeout(300ms);
+        server.setRoute(QStringLiteral("/late"), Response::html(page("late")).after(60s));
+        return server.urlText(QStringLiteral("/late"));
+    });
+    QTest::newRow("not a web address") << Scenario([](HttpTestServer &, WebBrowser &) {
+        return QStringLiteral("file:///etc/passwd");
+    });
+    QTest::newRow("empty address") << Scenario([](HttpTestServer &, WebBrowser &) { return QString(); });
+}
+
+void WebBrowserTest::failuresCompleteWithAnErrorPage()
+{
+    QFETCH(std::function<QString(HttpTestServer &, WebBrowser &)>, scenario);
+    const QString address = scenario(*m_server, *m_browser);
+
+    m_browser->navigate(address);
+    QCOMPARE(m_completions->count(), 0);
+    QVERIFY(m_completions->wait(kWaitMs));
+
+    QCOMPARE(m_completions->count(), 1);
+    QCOMPARE(m_completions->at(0).at(0).value<const QObject *>(), m_browser->topLevelObject());
+    QVERIFY(m_browser->lastNavigationFailed());
+    QVERIFY2(bodyText(*m_browser).startsWith(QStringLiteral("该页无法显示")), qPrintable(bodyText(*m_browser)));
+    QCOMPARE(m_browser->document()->getElementsByTagName(QStringLiteral("A")).length(), 0);
+}
+
+void WebBrowserTest::failureFlagLastsUntilTheNextNavigate()
+{
+    m_server->setRoute(QStringLiteral("/ok"), Response::html(page("fine")));
+    m_browser->navigate(m_server->urlText(QStringLiteral("/missing")));
+    QVERIFY(m_completions->wait(kWaitMs));
+    QVERIFY(m_browser->lastNavigationFailed());
+
+    m_browser->navigate(m_server->urlText(QStringLiteral("/ok")));
+    QVERIFY(!m_browser->lastNavigationFailed());
+    QVERIFY(m_completions->wait(kWaitMs));
+    QVERIFY(!m_browser->lastNavigationFailed());
+    QCOMPARE(bodyText(*m_browser), QStringLiteral("fine"));
+}
+
+void WebBrowserTest::aNewNavigateSupersedesThePendingOne()
+{
+    m_server->setRoute(QStringLiteral("/slow"), Response::html(page("slow")).after(100ms));
+    m_server->setRoute(QStringLiteral("/fast"), Response::html(page("fast")));
+    // Answered well after the abandoned /slow would have been.
+    m_server->setRoute(QStringLiteral("/last"), Response::html(page("last")).after(400ms));
+
+    m_browser->navigate(m_server->urlText(QStringLiteral("/slow")));
+    m_browser->navigate(QStringLiteral("about:blank"));
+    m_browser->navigate(m_server->urlText(QStringLiteral("/fast")));
+    QVERIFY(m_completions->wait(kWaitMs));
+    QCOMPARE(m_completions->count(), 1);
+    QCOMPARE(m_completions->at(0).at(1).toString(), m_server->urlText(QStringLiteral("/fast")));
+    QCOMPARE(bodyText(*m_browser), QStringLiteral("fast"));
+
+    m_browser->navigate(m_server->urlText(QStringLiteral("/last")));
+    QVERIFY(m_completions->wait(kWaitMs));
+    QCOMPARE(m_completions->count(), 2);
+    QCOMPARE(m_completions->at(1).at(1).toString(), m_server->urlText(QStringLiteral("/last")));
+    QCOMPARE(bodyText(*m_browser), QStringLiteral("last"));
+}
+
+void WebBrowserTest::loadsALargePage()
+{
+    QByteArray body;
+    const int paragraphs = 50000;
+    const QByteArray paragraph = "<p class=\"line\">" + QByteArray(90, 'w') + "</p>\n";
+    body.reserve(paragraph.size() * paragraphs);
+    for (int i = 0; i < paragraphs; ++i)
+        body += paragraph;
+    QVERIFY(body.size() >= 5 * 1000 * 1000);
+    m_server->setRoute(QStringLiteral("/big"), Response::html(page(body)));
+
+    m_browser->navigate(m_server->urlText(QStringLiteral("/big")));
+    QVERIFY(m_completions->wait(kWaitMs));
+    QVERIFY(!m_browser->lastNavigationFailed());
+    QCOMPARE(m_browser->document()->getElementsByTagName(QStringLiteral("P")).length(), paragraphs);
+}
+
+void WebBrowserTest::sendsBrowserHeaders()
+{
+    m_server->setRoute(QStringLiteral("/h"), Response::html(page("h")));
+    m_browser->navigate(m_server->urlText(QStringLiteral("/h")));
+    QVERIFY(m_completions->wait(kWaitMs));
+
+    QCOMPARE(m_server->requestCount(), 1);
+    const HttpTestServer::Request request = m_server->requests().at(0);
+    QCOMPARE(request.method, QByteArray("GET"));
+    QCOMPARE(request.header("accept-language"), QByteArray("zh-CN"));
+    const QByteArray agent = request.header("User-Agent");
+    QVERIFY2(agent.startsWith("Mozilla/5.0 (Windows NT"), agent.constData());
+    QCOMPARE(agent, WebBrowser::userAgent());
+}
+
+void WebBrowserTest::sendsTheAddressPercentEncoded_data()
+{
+    QTest::addColumn<QString>("pathAndQuery");
+    QTest::addColumn<QByteArray>("target");
+    QTest::newRow("escape kept, space and Chinese encoded, ampersand raw")
+        << QStringLiteral("/s?wd=domain%3Aexample.com&q=a b 中文")
+        << QByteArray("/s?wd=domain%3Aexample.com&q=a%20b%20%E4%B8%AD%E6%96%87");
+    QTest::newRow("Chinese path") << QStringLiteral("/目录/页.html")
+                                  << QByteArray("/%E7%9B%AE%E5%BD%95/%E9%A1%B5.html");
+    QTest::newRow("lower-case escape stays an escape")
+        << QStringLiteral("/s?wd=a%2fb") << QByteArray("/s?wd=a%2Fb");
+    QTest::newRow("stray percent encoded") << QStringLiteral("/s?p=100%") << QByteArray("/s?p=100%25");
+}
+
+void WebBrowserTest::sendsTheAddressPercentEncoded()
+{
+    QFETCH(QString, pathAndQuery);
+    QFETCH(QByteArray, target);
+    m_server->setHandler([](const HttpTestServer::Request &) { return Response::html(page("ok")); });
+
+    m_browser->navigate(m_server->urlText(pathAndQuery));
+    QVERIFY(m_completions->wait(kWaitMs));
+    QCOMPARE(m_server->requestCount(), 1);
+    QCOMPARE(m_server->requests().at(0).target, target);
+}
+
+void WebBrowserTest::decodesByTheHeaderCharset()
+{
+    const QString text = QStringLiteral("百度为您找到相关结果约1,230个");
+    const QByteArray bytes = QStringEncoder("GB18030").encode(text);
+    m_server->setRoute(QStringLiteral("/gb"),
+                       Response::html(page("<span id=n>" + bytes + "</span>"), "text/html; charset=GB2312"));
+    m_browser->navigate(m_server->urlText(QStringLiteral("/gb")));
+    QVERIFY(m_completions->wait(kWaitMs));
+    QCOMPARE(m_browser->document()->all(QStringLiteral("n")).innerText(), text);
+}
+
+void WebBrowserTest::keepsCookiesBetweenLoads()
+{
+    m_server->setRoute(QStringLiteral("/set"),
+                       Response::html(page("set")).withHeader("Set-Cookie", "sid=abc123; Path=/"));
+    m_server->setRoute(QStringLiteral("/check"), Response::html(page("check")));
+
+    m_browser->navigate(m_server->urlText(QStringLiteral("/set")));
+    QVERIFY(m_completions->wait(kWaitMs));
+    m_browser->navigate(m_server->urlText(QStringLiteral("/check")));
+    QVERIFY(m_completions->wait(kWaitMs));
+
+    QCOMPARE(m_server->requestCount(), 2);
+    QVERIFY(m_server->requests().at(0).header("Cookie").isEmpty());
+    QCOMPARE(m_server->requests().at(1).header("Cookie"), QByteArray("sid=abc123"));
+}
+
+QTEST_GUILESS_MAIN(WebBrowserTest)
+#include "web_browser_test.moc"
