@@ -11,6 +11,8 @@
 #include <cstring>
 #include <initializer_list>
 #include <mutex>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 namespace korvane {
@@ -471,6 +473,20 @@ void hoistContentOfVoidElements(xmlDoc *doc)
     }
 }
 
+// Element lists by tag name, filled on first use. A document never changes after parsing,
+// so a list once built stays right; the page reader asks for the same list once per table.
+// Kept in the parser document's application pointer (_private) and freed with it.
+struct TagListCache
+{
+    std::mutex mutex;
+    std::unordered_map<std::string, std::vector<xmlNode *>> lists;
+};
+
+TagListCache *tagListCache(const xmlDoc *doc)
+{
+    return static_cast<TagListCache *>(doc->_private);
+}
+
 void initialiseParser()
 {
     static std::once_flag once;
@@ -585,6 +601,10 @@ Element ElementList::item(int index) const
     return Element(m_document, m_nodes[size_t(index)]);
 }
 
+namespace {
+std::vector<xmlNode *> elementsNamed(xmlDoc *doc, const QByteArray &wanted);
+} // namespace
+
 // --- Document --------------------------------------------------------------------------------
 
 std::shared_ptr<const Document> Document::parse(const QString &html, const QUrl &address)
@@ -607,11 +627,14 @@ std::shared_ptr<const Document> Document::parse(const QString &html, const QUrl 
         doc = htmlNewDocNoDtD(nullptr, nullptr);
     if (doc == nullptr)
         fail(FailureCode::OutOfMemory, QStringLiteral("no memory for a document"));
+    doc->_private = new TagListCache;
     return std::shared_ptr<const Document>(new Document(doc, address));
 }
 
 Document::~Document()
 {
+    delete tagListCache(m_doc);
+    m_doc->_private = nullptr;
     xmlFreeDoc(m_doc);
 }
 
@@ -664,15 +687,37 @@ Element Document::all(const QString &name) const
 
 ElementList Document::getElementsByTagName(const QString &tagName) const
 {
-    const QByteArray wanted = tagName.toUtf8();
-    const bool any = wanted == "*";
-    std::vector<xmlNode *> found;
-    forEachElement(reinterpret_cast<xmlNode *>(m_doc), [&](const xmlNode *node) {
-        if (any || xmlStrcasecmp(node->name, reinterpret_cast<const xmlChar *>(wanted.constData())) == 0)
-            found.push_back(const_cast<xmlNode *>(node));
-        return true;
-    });
-    return ElementList(this, std::move(found));
+    const QByteArray wanted = tagName.toUtf8().toLower();
+    TagListCache *cache = tagListCache(m_doc);
+    const std::string key(wanted.constData(), size_t(wanted.size()));
+    std::lock_guard<std::mutex> lock(cache->mutex);
+    auto cached = cache->lists.find(key);
+    if (cached == cache->lists.end())
+        cached = cache->lists.emplace(key, elementsNamed(m_doc, wanted)).first;
+    return ElementList(this, cached->second);
 }
+
+namespace {
+
+std::vector<xmlNode *> elementsNamed(xmlDoc *doc, const QByteArray &wanted)
+{
+    std::vector<xmlNode *> found;
+    xmlNode *top = reinterpret_cast<xmlNode *>(doc);
+    if (wanted == "*") {
+        forEachElement(top, [&](const xmlNode *node) {
+            found.push_back(const_cast<xmlNode *>(node));
+            return true;
+        });
+    } else {
+        forEachElement(top, [&](const xmlNode *node) {
+            if (asciiEqualsLower(node->name, wanted.constData()))
+                found.push_back(const_cast<xmlNode *>(node));
+            return true;
+        });
+    }
+    return found;
+}
+
+} // namespace
 
 } // namespace korvane

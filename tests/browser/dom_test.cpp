@@ -40,6 +40,7 @@ private slots:
     void failures_data();
     void failures();
     void allMatchesIdIgnoringCase();
+    void tagCollectionsInDocumentOrderWhateverTheCase();
     void documentWithoutMarkup();
     void encodingHintsAreIgnored();
     void deepNestingDoesNotExhaustTheStack();
@@ -179,6 +180,22 @@ void DomTest::allMatchesIdIgnoringCase()
         "<html><body><p id=\"page\">first</p><p id=\"PAGE\">second</p></body></html>"));
     QCOMPARE(document->all(QStringLiteral("Page")).innerText(), QStringLiteral("first"));
     QCOMPARE(document->all(QStringLiteral("page")).id(), QStringLiteral("page"));
+}
+
+void DomTest::tagCollectionsInDocumentOrderWhateverTheCase()
+{
+    const auto document = parse(QStringLiteral(
+        "<html><body><b id=1>x</b><p><b id=2>y</b></p><B id=3>z</B></body></html>"));
+    const ElementList lower = document->getElementsByTagName(QStringLiteral("b"));
+    const ElementList upper = document->getElementsByTagName(QStringLiteral("B"));
+    QCOMPARE(lower.length(), 3);
+    QCOMPARE(upper.length(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(upper.item(i).id(), QString::number(i + 1));
+        QVERIFY(upper.item(i) == lower.item(i));
+    }
+    QCOMPARE(document->getElementsByTagName(QStringLiteral("i")).length(), 0);
+    QCOMPARE(document->getElementsByTagName(QStringLiteral("*")).length(), 6);
 }
 
 void DomTest::documentWithoutMarkup()
