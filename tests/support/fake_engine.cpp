@@ -170,6 +170,8 @@ HttpTestServer::Response FakeEngine::answer(const HttpTestServer::Request &reque
     Response response;
     if (config.httpErrors.contains(index)) {
         response = Response::error(config.httpErrors.value(index));
+    } else if (config.customAnswers.contains(index)) {
+        response = config.customAnswers.value(index)(request, pageHtml(config, index % kMaxPages));
     } else {
         const QString html = pageHtml(config, index % kMaxPages);
         if (config.gb2312) {

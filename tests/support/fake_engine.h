@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 namespace korvane::testing {
@@ -32,6 +33,12 @@ struct EngineDomain
     QHash<int, int> httpErrors;            // page index -> HTTP status to answer with
     QHash<int, HttpTestServer::Response::Ending> faults; // page index -> cut or stalled answer
     QSet<int> brokenPages;                 // the third entry's address line has no space
+
+    // Page index -> the answer to send instead of the page, made from the request and the
+    // page's markup (redirects, oversized, mislabelled or mangled pages). HTTP errors win.
+    using PageAnswer = std::function<HttpTestServer::Response(const HttpTestServer::Request &,
+                                                              const QString &html)>;
+    QHash<int, PageAnswer> customAnswers;
 };
 
 // One result entry as the engine lists it.
