@@ -1,0 +1,361 @@
+// The window against the fake search engine on 127.0.0.1, through the real browser: start-up
+// with the notice page, and whole analyses from the press of Analyse to the report.
+
+#include "app/form1.h"
+#include "browser/web_browser.h"
+#include "core/texts.h"
+#include "crawl/form1_logic.h"
+
+#include "e2e_support.h"
+#include "fake_engine.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+using namespace korvane;
+using namespace korvane::testing;
+
+Q_DECLARE_METATYPE(korvane::testing::EngineDomain)
+
+namespace {
+
+constexpr auto kBrowserTimeout = std::chrono::seconds(2);
+constexpr auto kWalkWait = std::chrono::seconds(30);
+constexpr int kStartupWaitMs = 10000;
+
+const QString kPageError = QStringLiteral("分析完成，但出现了页面无法访问的错误，您可以尝试再次分析！");
+const QString kNoSite = QStringLiteral("分析已完成，未找到外链网站！");
+const QString kDone = QStringLiteral("分析已完成！");
+const QString kInvite = QStringLiteral("输入您的域名，点击“分析”按钮！");
+
+// The fake engine, the real browser and the window, in that order of life.
+struct Session
+{
+    FakeEngine engine;
+    WebBrowser browser;
+    std::unique_ptr<Form1> window;
+    QList<QPair<QString, QString>> messages; // text, caption
+    QStringList opened;
+
+    Session() { browser.setTimeout(kBrowserTimeout); }
+
+    // Starts the engine, then the window (notice page from `noticeOrigin`, by default the
+    // engine's server). True once start-up has ended.
+    bool start(const std::optional<QString> &noticeOrigin = std::nullopt)
+    {
+        if (!engine.start())
+            return false;
+        window = std::make_unique<Form1>(browser, Origins{engine.origin(), noticeOrigin.value_or(engine.origin())});
+        window->setMessageHandler([this](const QString &text, const QString &caption) {
+            messages.append({text, caption});
+        });
+        window->setOpenHandler([this](const QString &address) { opened.append(address); });
+        window->setExitHandler([] {});
+        QSignalSpy started(&window->logic(), &Form1Logic::startupFinished);
+        window->load();
+        window->show();
+        return !started.isEmpty() || started.wait(kStartupWaitMs);
+    }
+
+    // Types `domain` and presses Analyse. True when the walk ended with a report.
+    bool analyse(const QString &domain)
+    {
+        WalkEnd end(window->logic());
+        window->Text1->setText(domain);
+        QTest::mouseClick(window->CmdOk, Qt::LeftButton);
+        return end.wait(kWalkWait) && end.finished();
+    }
+
+    // What the label row shows: each label's caption, or an empty text for a hidden label.
+    QStringList shownLabels() const
+    {
+        QStringList shown;
+        for (QLabel *label : window->lbLink)
+            shown.append(label->isVisibleTo(window.get()) ? label->text() : QString());
+        return shown;
+    }
+};
+
+QStringList labelsWith(std::initializer_list<std::pair<int, QString>> filled)
+{
+    QStringList labels(kLinkLabelCount);
+    labels[0] = QStringLiteral("lbLink(0)");
+    for (const auto &[index, caption] : filled)
+        labels[index] = caption;
+    return labels;
+}
+
+EngineDomain domainOf(int total)
+{
+    EngineDomain config;
+    config.total = total;
+    return config;
+}
+
+QList<int> offsetsUpTo(int lastOffset)
+{
+    QList<int> offsets{-1};
+    for (int offset = 0; offset <= lastOffset; offset += 10)
+        offsets.append(offset);
+    return offsets;
+}
+
+} // namespace
+
+class TestE2eWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void startup_data();
+    void startup();
+    void noticeLabelsPlaceAndOpen();
+    void walk_data();
+    void walk();
+    void nextAnalysisStartsClean();
+};
+
+void TestE2eWindow::initTestCase()
+{
+    installFontSubstitutions();
+}
+
+void TestE2eWindow::startup_data()
+{
+    QTest::addColumn<QStringList>("notice");
+    QTest::addColumn<int>("noticeStatus");
+    QTest::addColumn<bool>("unreachable");
+    QTest::addColumn<QStringList>("expectedMessages");
+    QTest::addColumn<QStringList>("expectedLabels");
+
+    const QString homeAnchor = QStringLiteral("<a href=\"/home\" title=\"主页\">官方网站</a>");
+    const QString helpAnchor = QStringLiteral("<a href=\"http://help.example.org/faq\" title=\"帮助\">帮助</a>");
+
+    QTest::newRow("anchors, a line break and an update notice")
+        << QStringList{homeAnchor, QStringLiteral("<br>"), helpAnchor,
+                       QStringLiteral("<input type=\"hidden\" id=\"VersionDesc\" value=\"请下载新版本 2.0\">")}
+        << 200 << false << QStringList{QStringLiteral("请下载新版本 2.0")}
+        << labelsWith({{0, QStringLiteral("官方网站")}, {2, QStringLiteral("帮助")}});
+    QTest::newRow("VersionDesc 0 raises no message")
+        << QStringList{QStringLiteral("<input id=\"VersionDesc\" value=\"0\">"),
+                       QStringLiteral("<a href=\"/x\">链</a>")}
+        << 200 << false << QStringList{} << labelsWith({{1, QStringLiteral("链")}});
+    QTest::newRow("empty VersionDesc raises a message")
+        << QStringList{QStringLiteral("<input id=\"VersionDesc\" value=\"\">")} << 200 << false
+        << QStringList{QString()} << labelsWith({});
+
+    QStringList twelve;
+    QStringList twelveLabels;
+    for (int i = 0; i < 12; ++i) {
+        twelve.append(QStringLiteral("<a href=\"/l%1\">L%1</a>").arg(i));
+        if (i < kLinkLabelCount)
+            twelveLabels.append(QStringLiteral("L%1").arg(i));
+    }
+    twelve.append(QStringLiteral("<input id=\"VersionDesc\" value=\"never read\">"));
+    QTest::newRow("twelve anchors: the twelfth ends the reading")
+        << twelve << 200 << false << QStringList{} << twelveLabels;
+
+    QTest::newRow("notice server answers HTTP 500")
+        << QStringList{homeAnchor} << 500 << false << QStringList{} << labelsWith({});
+    QTest::newRow("notice server unreachable")
+        << QStringList{homeAnchor} << 200 << true << QStringList{} << labelsWith({});
+}
+
+void TestE2eWindow::startup()
+{
+    QFETCH(QStringList, notice);
+    QFETCH(int, noticeStatus);
+    QFETCH(bool, unreachable);
+    QFETCH(QStringList, expectedMessages);
+    QFETCH(QStringList, expectedLabels);
+
+    Session s;
+    s.engine.setNotice(notice, noticeStatus);
+    std::optional<QString> noticeOrigin;
+    HttpTestServer closed;
+    if (unreachable) {
+        QVERIFY(closed.start());
+        closed.stop(); // its port now refuses connections
+        noticeOrigin = QStringLiteral("http://127.0.0.1:%1").arg(closed.port());
+    }
+    QVERIFY(s.start(noticeOrigin));
+
+    QCOMPARE(s.window->logic().record().State, QStringLiteral("INITED"));
+    QCOMPARE(s.window->lbTip->text(), kInvite);
+    QCOMPARE(s.shownLabels(), expectedLabels);
+    QStringList texts;
+    for (const auto &[text, caption] : std::as_const(s.messages)) {
+        texts.append(text);
+        QCOMPARE(caption, QStringLiteral("工程1"));
+    }
+    QCOMPARE(texts, expectedMessages);
+
+    const QList<HttpTestServer::Request> requests = s.engine.server().requests();
+    if (unreachable) {
+        QVERIFY(requests.isEmpty());
+    } else {
+        QCOMPARE(requests.size(), 1);
+        QVERIFY2(QRegularExpression(QStringLiteral("^/ad/Korvane\\.php\\?Version=1&cache=\\d+$"))
+                     .match(QString::fromLatin1(requests[0].target))
+                     .hasMatch(),
+                 requests[0].target.constData());
+    }
+}
+
+void TestE2eWindow::noticeLabelsPlaceAndOpen()
+{
+    Session s;
+    s.engine.setNotice({QStringLiteral("<a href=\"/home\" title=\"主页\">官方网站</a>"), QStringLiteral("<br>"),
+                        QStringLiteral("<a href=\"http://help.example.org/faq\" title=\"帮助\">帮助</a>")});
+    QVERIFY(s.start());
+
+    const LinkLabels &labels = s.window->logic().linkLabels();
+    QCOMPARE(labels[0].placeTwips, QRect(240, 7200, 800, 250));
+    QCOMPARE(labels[2].placeTwips, QRect(1140, 7200, 400, 250));
+    QCOMPARE(s.window->lbLink[0]->toolTip(), QStringLiteral("主页"));
+    QCOMPARE(s.window->lbLink[2]->toolTip(), QStringLiteral("帮助"));
+
+    // The anchors' addresses are absolute: a relative href resolves against the notice page.
+    QTest::mouseClick(s.window->lbLink[0], Qt::LeftButton);
+    QTest::mouseClick(s.window->lbLink[2], Qt::LeftButton);
+    QCOMPARE(s.opened, (QStringList{s.engine.origin() + QStringLiteral("/home"),
+                                    QStringLiteral("http://help.example.org/faq")}));
+}
+
+void TestE2eWindow::walk_data()
+{
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<EngineDomain>("config");
+    QTest::addColumn<QList<int>>("offsets"); // as the engine saw them; the query page is -1
+    QTest::addColumn<int>("tallied");        // entries in the report; -1: the notice form
+    QTest::addColumn<QString>("status");
+
+    const QString domain = QStringLiteral("example.com");
+
+    QTest::newRow("45 results: five pages, the last one partial")
+        << domain << domainOf(45) << offsetsUpTo(40) << 45 << kDone;
+    EngineDomain gb2312 = domainOf(45);
+    gb2312.gb2312 = true;
+    QTest::newRow("GB2312 engine: Chinese dates intact") << domain << gb2312 << offsetsUpTo(40) << 45 << kDone;
+    QTest::newRow("40 results: no page past the last") << domain << domainOf(40) << offsetsUpTo(30) << 40 << kDone;
+    QTest::newRow("7 results: one partial page") << domain << domainOf(7) << offsetsUpTo(0) << 7 << kDone;
+    QTest::newRow("Chinese domain") << QStringLiteral("名称.中国") << domainOf(15) << offsetsUpTo(10) << 15
+                                    << kDone;
+
+    EngineDomain repeat = domainOf(95);
+    repeat.distinctPages = 3;
+    QTest::newRow("repeated page ends the walk") << domain << repeat << offsetsUpTo(30) << 30 << kDone;
+
+    EngineDomain empty = domainOf(35);
+    empty.distinctPages = 2;
+    empty.pastLast = EngineDomain::PastLast::Empty;
+    QTest::newRow("pages without results do not end the walk") << domain << empty << offsetsUpTo(30) << 20 << kDone;
+
+    QTest::newRow("4,050 results: capped at 76 pages") << domain << domainOf(4050) << offsetsUpTo(750) << 760
+                                                       << kDone;
+
+    EngineDomain broken = domainOf(45);
+    broken.brokenPages = {2};
+    QTest::newRow("unreadable entry on page 2") << domain << broken << offsetsUpTo(20) << 22 << kPageError;
+
+    EngineDomain http500 = domainOf(45);
+    http500.httpErrors = {{3, 500}};
+    QTest::newRow("HTTP 500 on page 3") << domain << http500 << offsetsUpTo(30) << 30 << kPageError;
+
+    EngineDomain http404 = domainOf(45);
+    http404.httpErrors = {{1, 404}};
+    QTest::newRow("HTTP 404 on page 1") << domain << http404 << offsetsUpTo(10) << 10 << kPageError;
+
+    QTest::newRow("zero results") << domain << domainOf(0) << QList<int>{-1} << -1 << kNoSite;
+
+    EngineDomain noBar = domainOf(45);
+    noBar.pageBar = false;
+    QTest::newRow("no page bar: no total") << domain << noBar << QList<int>{-1} << -1 << kNoSite;
+
+    EngineDomain words = domainOf(45);
+    words.totalText = QStringLiteral("找到相关结果约很多个");
+    QTest::newRow("total that is not a number") << domain << words << QList<int>{-1} << -1 << kNoSite;
+
+    EngineDomain queryFails = domainOf(45);
+    queryFails.httpErrors = {{0, 500}};
+    QTest::newRow("HTTP 500 on the query page") << domain << queryFails << QList<int>{-1} << -1 << kPageError;
+}
+
+void TestE2eWindow::walk()
+{
+    QFETCH(QString, domain);
+    QFETCH(EngineDomain, config);
+    QFETCH(QList<int>, offsets);
+    QFETCH(int, tallied);
+    QFETCH(QString, status);
+
+    Session s;
+    s.engine.setDomain(domain, config);
+    QVERIFY(s.start());
+    s.engine.server().clearRequests();
+
+    QVERIFY(s.analyse(domain));
+    Form1 &w = *s.window;
+    QCOMPARE(w.logic().record().State, QStringLiteral("COMP"));
+    QCOMPARE(w.lbTip->text(), status);
+    QCOMPARE(s.engine.requestedOffsets(), offsets);
+    QCOMPARE(w.cursor().shape(), Qt::ArrowCursor); // the default pointer is back
+
+    // The query page and page 0 carry the cache-busting suffix, later pages do not.
+    for (const HttpTestServer::Request &request : s.engine.server().requests()) {
+        const QString target = QString::fromLatin1(request.target);
+        const bool busted = QRegularExpression(QStringLiteral("&cache=\\d+$")).match(target).hasMatch();
+        const bool laterPage = target.contains(QLatin1String("&pn=")) && !target.contains(QLatin1String("&pn=0&"));
+        QVERIFY2(busted != laterPage, qPrintable(target));
+    }
+
+    const QString report = w.resultText();
+    QCOMPARE(w.TextResult->toPlainText(), QString(report).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    if (tallied < 0) {
+        QCOMPARE(report, noticeReport());
+        QCOMPARE(w.textLinkCount->text(), QStringLiteral("0"));
+        QCOMPARE(w.textSiteCount->text(), QStringLiteral("0"));
+        return;
+    }
+
+    const QList<SiteRow> expected = expectedRows(config, tallied);
+    const QList<SiteRow> rows = reportRows(report);
+    QVERIFY2(!rows.isEmpty(), qPrintable(report));
+    QCOMPARE(rows, expected);
+    QCOMPARE(countSum(rows), tallied);
+    const QStringList lines = report.split(QStringLiteral("\r\n"));
+    QCOMPARE(lines[0], reportHeading(domain, config.total, int(expected.size())));
+    QCOMPARE(lines[1], QStringLiteral("明细如下:"));
+    QCOMPARE(w.textLinkCount->text(), QString::number(config.total));
+    QCOMPARE(w.textSiteCount->text(), QString::number(expected.size()));
+}
+
+void TestE2eWindow::nextAnalysisStartsClean()
+{
+    Session s;
+    EngineDomain broken = domainOf(25);
+    broken.brokenPages = {1};
+    s.engine.setDomain(QStringLiteral("first.cn"), broken);
+    s.engine.setDomain(QStringLiteral("second.cn"), domainOf(12));
+    QVERIFY(s.start());
+
+    QVERIFY(s.analyse(QStringLiteral("first.cn")));
+    QCOMPARE(s.window->lbTip->text(), kPageError);
+    QCOMPARE(countSum(reportRows(s.window->resultText())), 12);
+
+    QVERIFY(s.analyse(QStringLiteral("second.cn")));
+    QCOMPARE(s.window->lbTip->text(), kDone);
+    QCOMPARE(reportRows(s.window->resultText()), expectedRows(domainOf(12), 12));
+    QVERIFY(s.window->resultText().startsWith(reportHeading(QStringLiteral("second.cn"), 12, 7)));
+}
+
+QTEST_MAIN(TestE2eWindow)
+#include "test_e2e_window.moc"
