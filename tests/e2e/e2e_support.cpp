@@ -51,11 +51,13 @@ char *toString(const SiteRow &row)
     return QTest::toString(QStringLiteral("%1 | %2 | %3 | %4").arg(row.site).arg(row.count).arg(row.date, row.url));
 }
 
-QList<SiteRow> expectedRows(const EngineDomain &config, int tallied)
+QList<SiteRow> expectedRows(const EngineDomain &config, int tallied, const QList<int> &skippedPages)
 {
     QList<EngineEntry> served;
-    for (int page = 0; served.size() < tallied && page < 1000; ++page)
-        served += FakeEngine::entries(config, page);
+    for (int page = 0; served.size() < tallied && page < 1000; ++page) {
+        if (!skippedPages.contains(page))
+            served += FakeEngine::entries(config, page);
+    }
     served.resize(std::min<qsizetype>(served.size(), tallied));
 
     QList<SiteRow> rows;
