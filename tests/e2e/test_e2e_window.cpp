@@ -121,6 +121,7 @@ private slots:
     void walk_data();
     void walk();
     void nextAnalysisStartsClean();
+    void analyseDuringWalkStartsOver();
 };
 
 void TestE2eWindow::initTestCase()
@@ -355,6 +356,34 @@ void TestE2eWindow::nextAnalysisStartsClean()
     QCOMPARE(s.window->lbTip->text(), kDone);
     QCOMPARE(reportRows(s.window->resultText()), expectedRows(domainOf(12), 12));
     QVERIFY(s.window->resultText().startsWith(reportHeading(QStringLiteral("second.cn"), 12, 7)));
+}
+
+void TestE2eWindow::analyseDuringWalkStartsOver()
+{
+    Session s;
+    EngineDomain slow = domainOf(45);
+    slow.delay = std::chrono::milliseconds(300);
+    s.engine.setDomain(QStringLiteral("slow.cn"), slow);
+    s.engine.setDomain(QStringLiteral("quick.cn"), domainOf(15));
+    QVERIFY(s.start());
+    s.engine.server().clearRequests();
+    QSignalSpy finished(&s.window->logic(), &Form1Logic::analysisFinished);
+
+    s.window->Text1->setText(QStringLiteral("slow.cn"));
+    QTest::mouseClick(s.window->CmdOk, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(s.engine.requestedOffsets().contains(10), 10000);
+
+    // Analyse again while page 1 of the first walk is still loading.
+    QVERIFY(s.analyse(QStringLiteral("quick.cn")));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(s.window->lbTip->text(), kDone);
+    QVERIFY(s.window->resultText().startsWith(reportHeading(QStringLiteral("quick.cn"), 15, 7)));
+    QCOMPARE(reportRows(s.window->resultText()), expectedRows(domainOf(15), 15));
+
+    int slowRequests = 0;
+    for (const HttpTestServer::Request &request : s.engine.server().requests())
+        slowRequests += request.target.contains("slow.cn") ? 1 : 0;
+    QCOMPARE(slowRequests, 3); // the query page, page 0 and page 1: nothing after the new start
 }
 
 QTEST_MAIN(TestE2eWindow)
