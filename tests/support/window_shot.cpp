@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QEventLoop>
+#include <QSignalSpy>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
@@ -20,17 +21,6 @@
 using namespace korvane;
 
 namespace {
-
-template<typename Sender, typename Signal>
-bool waitFor(Sender *sender, Signal signal, int ms)
-{
-    QEventLoop loop;
-    bool fired = false;
-    QObject::connect(sender, signal, &loop, [&] { fired = true; loop.quit(); });
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return fired;
-}
 
 void settle(int ms)
 {
@@ -73,13 +63,13 @@ int main(int argc, char *argv[])
     window.move(0, 0);
     window.load();
     window.show();
-    if (!waitFor(&window.logic(), &Form1Logic::startupFinished, 10000)) {
+    if (!QSignalSpy(&window.logic(), &Form1Logic::startupFinished).wait(10000)) {
         std::fprintf(stderr, "korvane-window-shot: start-up did not finish\n");
         return 1;
     }
     window.Text1->setText(parser.value(domain));
     window.CmdOk->click();
-    if (!waitFor(&window.logic(), &Form1Logic::analysisFinished, 60000)) {
+    if (!QSignalSpy(&window.logic(), &Form1Logic::analysisFinished).wait(60000)) {
         std::fprintf(stderr, "korvane-window-shot: the analysis did not finish\n");
         return 1;
     }
