@@ -24,6 +24,20 @@ QString repeatKey(const QString &entry)
     return entry.left(entry.lastIndexOf(QLatin1Char('-')) + 1);
 }
 
+// Whether a page whose first entry is `entry` repeats the page read before it. An entry
+// without any "-" (no calendar date, no snapshot link) has an empty key; two such entries are
+// the same first entry only when they are equal as a whole. Otherwise the first page of a walk
+// (nothing read before it) or two different first entries would end the walk as if the engine
+// had run out of pages.
+bool repeatsPrevious(const QString &entry, const QString &previousEntry)
+{
+    const QString key = repeatKey(entry);
+    const QString previousKey = repeatKey(previousEntry);
+    if (key.isEmpty() && previousKey.isEmpty())
+        return entry == previousEntry;
+    return key == previousKey;
+}
+
 // The markup of a result: the second child element of the first cell of the first row.
 QString entryText(const Element &table)
 {
@@ -78,7 +92,7 @@ void readEntries(const Document &document, AnalysisRecord &record)
         const QString entry = entryText(tables.item(i));
 
         if (i == 1) {
-            if (repeatKey(entry) == repeatKey(record.LastFirstEntry)) {
+            if (repeatsPrevious(entry, record.LastFirstEntry)) {
                 // The engine served the previous page again: the walk is over.
                 record.PageCursor = roundHalfEvenToInt32(record.PageCount);
                 return;

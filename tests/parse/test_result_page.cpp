@@ -225,10 +225,13 @@ void TestResultPage::repeatTest_data()
 
     QTest::newRow("first page of the walk, entry with '-'")
         << QString() << QString() << resultTable(1, line) << 9.5 << false << 10;
-    QTest::newRow("first page of the walk, entry without '-': both keys empty, 9.5 -> 10")
-        << QString() << QString() << resultTable(1, withoutDash, QString()) << 9.5 << true << 10;
-    QTest::newRow("previous entry without '-', this one without either, 8.5 -> 8")
+    QTest::newRow("first page of the walk, entry without '-': nothing to repeat")
+        << QString() << QString() << resultTable(1, withoutDash, QString()) << 9.5 << false << 10;
+    QTest::newRow("previous entry without '-', a different one without either")
         << QString() << QStringLiteral("no dash here") << resultTable(1, withoutDash, QString())
+        << 8.5 << false << 8;
+    QTest::newRow("the same entry without '-' again, 8.5 -> 8")
+        << resultTable(1, withoutDash, QString()) << QString() << resultTable(1, withoutDash, QString())
         << 8.5 << true << 8;
     QTest::newRow("the same first entry again, 7.3 -> 7")
         << resultTable(1, line) << QString() << resultTable(1, line) << 7.3 << true << 7;
