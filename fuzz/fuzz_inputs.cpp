@@ -1,6 +1,6 @@
 #include "fuzz_inputs.h"
 
-#include "recording_view.h"
+#include "fake_view.h"
 
 #include "browser/charset.h"
 #include "browser/dom.h"
@@ -110,7 +110,7 @@ void checkSiteTable(const AnalysisRecord &record, QStringList &problems)
     }
 }
 
-void checkReport(const AnalysisRecord &record, const RecordingView &view, QStringList &problems)
+void checkReport(const AnalysisRecord &record, const testing::FakeView &view, QStringList &problems)
 {
     if (record.State != texts::stateComp())
         problems.append(QStringLiteral("State is \"%1\" after the report").arg(record.State));
@@ -187,7 +187,8 @@ QStringList runResultsPageInput(const QByteArray &input)
     if (walk.LastFirstEntry != firstEntry)
         problems.append(QStringLiteral("reading the same page again changed the first entry"));
 
-    RecordingView view;
+    testing::FakeView view;
+    view.domain = QStringLiteral("example.com");
     try {
         WriteReport(walk, view);
         checkReport(walk, view, problems);
@@ -209,7 +210,8 @@ QStringList runNoticePageInput(const QByteArray &input)
     const QByteArray contentType = splitContentType(input, body);
     const std::shared_ptr<const Document> document = loadPage(body, contentType);
 
-    RecordingView view;
+    testing::FakeView view;
+    view.domain = QStringLiteral("example.com");
     LinkLabels labels{};
     labels[0] = templateLinkLabel();
     PrepareLinkLabels(labels, view);

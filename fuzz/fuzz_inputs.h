@@ -17,11 +17,11 @@ QByteArray splitContentType(const QByteArray &input, QByteArray &body);
 
 // Results page: decodeHtml -> Document::parse -> ReadResultTotal on one record; then, on a
 // fresh record whose PageCount is taken from the input's second byte, ParseResultPage twice
-// (the second time the page is a repeat) and WriteReport into a RecordingView.
+// (the second time the page is a repeat) and WriteReport into a plain-string view (testing::FakeView).
 QStringList runResultsPageInput(const QByteArray &input);
 
 // Notice page: decodeHtml -> Document::parse -> PrepareLinkLabels and ReadNoticePage into a
-// RecordingView.
+// plain-string view.
 QStringList runNoticePageInput(const QByteArray &input);
 
 } // namespace korvane::fuzzing

@@ -4,6 +4,8 @@
 #include "core/texts.h"
 #include "report/report_writer.h"
 
+#include "fake_view.h"
+
 #include <QFile>
 #include <QTest>
 
@@ -14,36 +16,7 @@ using namespace korvane;
 
 namespace {
 
-// The window as plain strings.
-class StringView : public FormView
-{
-public:
-    QString domain;
-    QString marker;
-    QString result;
-    QString linkCount = QStringLiteral("0");
-    QString siteCount = QStringLiteral("0");
-    QString status;
-    int resultSets = 0;
-
-    QString domainText() const override { return domain; }
-    QString markerText() const override { return marker; }
-    void setMarkerText(const QString &text) override { marker = text; }
-    QString resultText() const override { return result; }
-    void setResultText(const QString &text) override
-    {
-        result = text;
-        ++resultSets;
-    }
-    void setLinkCountText(const QString &text) override { linkCount = text; }
-    void setSiteCountText(const QString &text) override { siteCount = text; }
-    QString statusText() const override { return status; }
-    void setStatusText(const QString &text) override { status = text; }
-    void setMousePointer(int) override {}
-    void updateLinkLabel(int, const LinkLabel &) override {}
-    void showMessage(const QString &, const QString &) override {}
-    void openExternal(const QString &) override {}
-};
+using StringView = testing::FakeView;
 
 struct Site
 {
@@ -201,7 +174,7 @@ void TestReportWriter::goldenReport()
     WriteReport(record, view);
 
     QVERIFY(matchesGolden(golden, view.result));
-    QCOMPARE(view.resultSets, 1);
+    QCOMPARE(view.resultWrites, 1);
     QCOMPARE(view.linkCount, linkCount);
     QCOMPARE(view.siteCount, siteCount);
     QCOMPARE(record.State, texts::stateComp());
@@ -267,7 +240,7 @@ void TestReportWriter::failurePartway()
         QCOMPARE(failure.code(), code);
     }
     QVERIFY(matchesGolden(golden, view.result));
-    QCOMPARE(view.resultSets, 1);
+    QCOMPARE(view.resultWrites, 1);
     QCOMPARE(record.State, texts::stateAnaing());
     QCOMPARE(view.status, texts::statusAnaing());
 }
