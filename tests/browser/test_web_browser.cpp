@@ -325,4 +325,4 @@ void WebBrowserTest::keepsCookiesBetweenLoads()
 }
 
 QTEST_GUILESS_MAIN(WebBrowserTest)
-#include "web_browser_test.moc"
+#include "test_web_browser.moc"

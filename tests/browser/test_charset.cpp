@@ -139,4 +139,4 @@ void CharsetTest::metaCharset()
 }
 
 QTEST_GUILESS_MAIN(CharsetTest)
-#include "charset_test.moc"
+#include "test_charset.moc"

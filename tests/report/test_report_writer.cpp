@@ -333,4 +333,4 @@ void TestReportWriter::largestTableWrittenWhole()
 }
 
 QTEST_APPLESS_MAIN(TestReportWriter)
-#include "tst_report_writer.moc"
+#include "test_report_writer.moc"

@@ -177,4 +177,4 @@ void DomGoldenTest::fixture()
 }
 
 QTEST_GUILESS_MAIN(DomGoldenTest)
-#include "dom_golden_test.moc"
+#include "test_dom_golden.moc"

@@ -235,4 +235,4 @@ void DomTest::deepNestingDoesNotExhaustTheStack()
 }
 
 QTEST_GUILESS_MAIN(DomTest)
-#include "dom_test.moc"
+#include "test_dom.moc"

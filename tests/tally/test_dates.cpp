@@ -182,4 +182,4 @@ void TestDates::laterDatePassesConversionFailure()
 }
 
 QTEST_APPLESS_MAIN(TestDates)
-#include "tst_dates.moc"
+#include "test_dates.moc"

@@ -276,4 +276,4 @@ void TestSiteTable::erasedTableStartsAfresh()
 }
 
 QTEST_APPLESS_MAIN(TestSiteTable)
-#include "tst_site_table.moc"
+#include "test_site_table.moc"
