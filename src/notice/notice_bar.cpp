@@ -18,10 +18,11 @@ void PrepareLinkLabels(LinkLabels &labels, FormView &view)
 static void readNoticeChildren(const Document &document, LinkLabels &labels, FormView &view)
 {
     qint32 left = 0;
-    const Element body = document.body();
-    const qint16 last = toInt16(qint64(body.children().length()) - 1);
+    // The document does not change while it is read, so its children are listed once.
+    const ElementList children = document.body().children();
+    const qint16 last = toInt16(qint64(children.length()) - 1);
     for (qint32 i = 0; i <= last; ++i) {
-        const Element child = document.body().children().item(i);
+        const Element child = children.item(i);
         if (child.tagName() == QLatin1String("A")) {
             const QString text = child.innerText();
             const QString link = child.href();
