@@ -17,32 +17,19 @@
 #include <libxml/parser.h>
 
 #include <algorithm>
+#include "bench_timing.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 
 using namespace korvane;
+using korvane::bench::bestMicros;
 
 namespace {
 
-constexpr int kRounds = 5;
 constexpr int kEntries = 100;
 constexpr qsizetype kPageBytes = 86 * 1024;
-
-// Best per-iteration time in microseconds over kRounds rounds of `iterations` calls.
-double bestMicros(int iterations, const std::function<void()> &work)
-{
-    work();
-    double best = 1e300;
-    for (int round = 0; round < kRounds; ++round) {
-        QElapsedTimer timer;
-        timer.start();
-        for (int i = 0; i < iterations; ++i)
-            work();
-        best = std::min(best, double(timer.nsecsElapsed()) / 1000.0 / iterations);
-    }
-    return best;
-}
 
 // A results page as the engine wrote it in 2011-2012, padded to kPageBytes of UTF-8.
 QString resultsPage()

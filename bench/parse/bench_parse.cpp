@@ -17,29 +17,17 @@
 #include <libxml/HTMLparser.h>
 
 #include <algorithm>
+#include "bench_timing.h"
+
 #include <cstdio>
 #include <functional>
 
 using namespace korvane;
+using korvane::bench::bestMicros;
 
 namespace {
 
-constexpr int kRounds = 5;
-
-// Best per-iteration time in microseconds over kRounds rounds of `iterations` calls.
-double bestMicros(int iterations, const std::function<void()> &work)
-{
-    work(); // warm up caches and lazy initialisation
-    double best = 1e300;
-    for (int round = 0; round < kRounds; ++round) {
-        QElapsedTimer timer;
-        timer.start();
-        for (int i = 0; i < iterations; ++i)
-            work();
-        best = std::min(best, double(timer.nsecsElapsed()) / 1000.0 / iterations);
-    }
-    return best;
-}
+constexpr int kRounds = 5; // bestMicros's default
 
 } // namespace
 

@@ -119,6 +119,21 @@ QString noticeReport()
     return QStringLiteral("\r\n   分析已完成，未找到外链网站！");
 }
 
+EngineDomain domainOf(int total)
+{
+    EngineDomain config;
+    config.total = total;
+    return config;
+}
+
+QList<int> offsetsUpTo(int lastOffset)
+{
+    QList<int> offsets{-1};
+    for (int offset = 0; offset <= lastOffset; offset += 10)
+        offsets.append(offset);
+    return offsets;
+}
+
 QList<int> foldRepeats(const QList<int> &offsets)
 {
     QList<int> folded;

@@ -47,6 +47,11 @@ QString reportHeading(const QString &domain, qint64 total, int sites);
 // The whole report box when no linking site was found.
 QString noticeReport();
 
+// An engine configuration that differs from the default only in its total.
+EngineDomain domainOf(int total);
+// The offsets the engine sees for a walk up to `lastOffset`: the query page (-1), then 0, 10, ...
+QList<int> offsetsUpTo(int lastOffset);
+
 // The offsets as the engine saw them with repeated requests of one address (redirects) folded.
 QList<int> foldRepeats(const QList<int> &offsets);
 

@@ -65,13 +65,6 @@ QString printed(const QString &report)
     return QString(report).replace(QStringLiteral("\r\n"), QStringLiteral("\n")) + QLatin1Char('\n');
 }
 
-EngineDomain domainOf(int total)
-{
-    EngineDomain config;
-    config.total = total;
-    return config;
-}
-
 } // namespace
 
 class TestE2eCli : public QObject

@@ -31,26 +31,11 @@ const QString kDomain = QStringLiteral("example.com");
 const QString kPageError = QStringLiteral("分析完成，但出现了页面无法访问的错误，您可以尝试再次分析！");
 const QString kDone = QStringLiteral("分析已完成！");
 
-EngineDomain domainOf(int total)
-{
-    EngineDomain config;
-    config.total = total;
-    return config;
-}
-
 EngineDomain withAnswer(int total, int page, EngineDomain::PageAnswer answer)
 {
     EngineDomain config = domainOf(total);
     config.customAnswers.insert(page, std::move(answer));
     return config;
-}
-
-QList<int> offsetsUpTo(int lastOffset)
-{
-    QList<int> offsets{-1};
-    for (int offset = 0; offset <= lastOffset; offset += 10)
-        offsets.append(offset);
-    return offsets;
 }
 
 // The page with about ten megabytes of text after its results.

@@ -93,21 +93,6 @@ QStringList labelsWith(std::initializer_list<std::pair<int, QString>> filled)
     return labels;
 }
 
-EngineDomain domainOf(int total)
-{
-    EngineDomain config;
-    config.total = total;
-    return config;
-}
-
-QList<int> offsetsUpTo(int lastOffset)
-{
-    QList<int> offsets{-1};
-    for (int offset = 0; offset <= lastOffset; offset += 10)
-        offsets.append(offset);
-    return offsets;
-}
-
 } // namespace
 
 class TestE2eWindow : public QObject
