@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTranslator>
 #include <QUrl>
 
 namespace korvane {
@@ -63,6 +64,17 @@ void installFontSubstitutions()
                                QStringLiteral("Noto Sans Mono CJK TC"),
                                QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("monospace")};
     QFont::insertSubstitutions(QStringLiteral("宋体"), faces);
+}
+
+bool installQtTranslation(const QString &directory)
+{
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), directory)
+        || !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return false;
+    }
+    return true;
 }
 
 QFont songTi(int pointSize, bool bold, bool underline)

@@ -4,6 +4,7 @@
 #include "crawl/addresses.h"
 #include "crawl/form1_logic.h"
 
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -107,6 +108,12 @@ constexpr int twipsToPixels(int twips) { return (twips + 7) / 15; }
 // wide as a Chinese character, so the report's columns line up. Call once after the
 // application object exists.
 void installFontSubstitutions();
+// Qt's own texts in the window (a message box's button, the text boxes' context menus) in
+// Simplified Chinese like all the others, whatever the system's locale: installs Qt's
+// translation qtbase_zh_CN from `directory`. Returns false, and Qt's texts stay English, when
+// the file is missing or unreadable. Call once after the application object exists.
+bool installQtTranslation(
+    const QString &directory = QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 QFont songTi(int pointSize, bool bold = false, bool underline = false);
 
 } // namespace korvane

@@ -33,6 +33,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Korvane"));
     QGuiApplication::setDesktopFileName(QStringLiteral("korvane"));
     korvane::installFontSubstitutions();
+    korvane::installQtTranslation(); // without it Qt's few texts stay English
 
     korvane::WebBrowser browser;
     korvane::Form1 window(browser, korvane::Origins::builtIn());

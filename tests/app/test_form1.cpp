@@ -1,4 +1,5 @@
-// The window offscreen: its controls and layout, the domain field, Analyse and Exit.
+// The window offscreen: its controls and layout, the domain field, Analyse and Exit, and
+// Qt's own texts.
 
 #include "app/form1.h"
 
@@ -9,9 +10,14 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+
+#include <memory>
 
 using namespace korvane;
 using namespace korvane::testing;
@@ -39,6 +45,7 @@ private slots:
     void exitButton();
     void reportKeepsLineBreaks();
     void linkLabelClick();
+    void qtTextsInChinese();
 };
 
 void TestForm1::initTestCase()
@@ -275,6 +282,43 @@ void TestForm1::linkLabelClick()
     QCOMPARE(window.lbLink[2]->geometry().left(), twipsToPixels(240 + 800 + 100));
     QTest::mouseClick(window.lbLink[0], Qt::LeftButton);
     QCOMPARE(opened, QStringList{QStringLiteral("http://x.test/p?q=1")});
+}
+
+void TestForm1::qtTextsInChinese()
+{
+    const auto menuTexts = [](QMenu *menu) {
+        std::unique_ptr<QMenu> owned(menu);
+        QStringList texts;
+        for (const QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                texts.append(action->text().section(QLatin1Char('\t'), 0, 0)); // without the shortcut
+        }
+        return texts;
+    };
+    QVERIFY(!installQtTranslation(QStringLiteral(KORVANE_TEST_DATA_DIR "/no-such-folder")));
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    QCOMPARE(menuTexts(window.TextResult->createStandardContextMenu()).last(), QStringLiteral("Select All"));
+
+    QVERIFY(installQtTranslation());
+    QCOMPARE(menuTexts(window.Text1->createStandardContextMenu()),
+             (QStringList{QStringLiteral("撤消(&U)"), QStringLiteral("重做(&R)"), QStringLiteral("剪切(&T)"),
+                          QStringLiteral("复制(&C)"), QStringLiteral("粘贴(&P)"), QStringLiteral("删除"),
+                          QStringLiteral("全选")}));
+    QCOMPARE(menuTexts(window.TextResult->createStandardContextMenu()),
+             (QStringList{QStringLiteral("复制(&C)"), QStringLiteral("全选")}));
+
+    // The update notice's message box, as the window shows it.
+    window.show();
+    QString button;
+    QTimer::singleShot(0, &window, [&button] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            button = box->button(QMessageBox::Ok)->text();
+            box->accept();
+        }
+    });
+    window.showMessage(QStringLiteral("请下载新版本"), QStringLiteral("工程1"));
+    QCOMPARE(button, QStringLiteral("确定"));
 }
 
 QTEST_MAIN(TestForm1)
