@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTranslator>
@@ -48,6 +49,28 @@ QLabel *makeLabel(QWidget *parent, const QString &text, int left, int top, int w
     place(label, left, top, width, height);
     return label;
 }
+
+// A push button that shows keyboard focus as a dotted frame inside its edge. The style's own
+// focus mark is the same outline as the default button's, so focus on the default button
+// (分析) would not show at all. Like the style's marks, the frame appears once the keyboard
+// has moved the focus; for the mouse user the buttons look as before.
+class CommandButton : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPushButton::paintEvent(event);
+        if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange))
+            return;
+        QPainter painter(this);
+        QPen pen(palette().color(QPalette::ButtonText), 1, Qt::DotLine);
+        painter.setPen(pen);
+        painter.drawRect(rect().adjusted(4, 4, -5, -5));
+    }
+};
 
 QString displayText(const QString &text)
 {
@@ -127,11 +150,11 @@ Form1::Form1(Browser &browser, Origins origins, QWidget *parent)
 
     Label3 = makeLabel(this, QStringLiteral("分析结果:"), 240, 1320, 855, 255);
 
-    CmdOk = new QPushButton(QStringLiteral("分析"), this);
+    CmdOk = new CommandButton(QStringLiteral("分析"), this);
     place(CmdOk, 4440, 120, 975, 975);
     CmdOk->setDefault(true);
 
-    cmdCancel = new QPushButton(QStringLiteral("退出"), this);
+    cmdCancel = new CommandButton(QStringLiteral("退出"), this);
     place(cmdCancel, 5640, 120, 975, 975);
 
     Label2 = makeLabel(this, QStringLiteral("外链总数:"), 240, 840, 855, 255);
@@ -176,6 +199,8 @@ Form1::Form1(Browser &browser, Origins origins, QWidget *parent)
         setTabOrder(order[i - 1], order[i]);
 
     connect(CmdOk, &QPushButton::clicked, this, [this] { m_logic.OnAnalyseClick(); });
+    // Enter in the domain field (main keyboard or keypad) is a click on the default button.
+    connect(Text1, &QLineEdit::returnPressed, CmdOk, &QPushButton::click);
     connect(cmdCancel, &QPushButton::clicked, this, &Form1::OnExitClick);
 }
 

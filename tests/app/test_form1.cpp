@@ -1,5 +1,5 @@
-// The window offscreen: its controls and layout, the domain field, Analyse and Exit, and
-// Qt's own texts.
+// The window offscreen: its controls and layout, the domain field, Analyse and Exit, the
+// keyboard and Qt's own texts.
 
 #include "app/form1.h"
 
@@ -45,6 +45,8 @@ private slots:
     void exitButton();
     void reportKeepsLineBreaks();
     void linkLabelClick();
+    void buttonFocusIsVisible_data();
+    void buttonFocusIsVisible();
     void qtTextsInChinese();
 };
 
@@ -216,16 +218,20 @@ void TestForm1::placeholderComesBack()
 void TestForm1::analyseSendsQuery_data()
 {
     QTest::addColumn<QString>("domain");
-    QTest::newRow("plain") << QStringLiteral("example.com");
-    QTest::newRow("space") << QStringLiteral("exa mple.com");
-    QTest::newRow("ampersand") << QStringLiteral("a&b.com");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("Chinese") << QStringLiteral("www.名称.com");
+    QTest::addColumn<int>("key"); // 0: a click on Analyse; else this key pressed in Text1
+    QTest::newRow("plain") << QStringLiteral("example.com") << 0;
+    QTest::newRow("space") << QStringLiteral("exa mple.com") << 0;
+    QTest::newRow("ampersand") << QStringLiteral("a&b.com") << 0;
+    QTest::newRow("empty") << QString() << 0;
+    QTest::newRow("Chinese") << QStringLiteral("www.名称.com") << 0;
+    QTest::newRow("Return in the domain field") << QStringLiteral("example.com") << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter in the domain field") << QStringLiteral("example.com") << int(Qt::Key_Enter);
 }
 
 void TestForm1::analyseSendsQuery()
 {
     QFETCH(QString, domain);
+    QFETCH(int, key);
     FakeBrowser browser;
     Form1 window(browser, kOrigins);
     window.logic().setClock([] { return 3661.75; });
@@ -233,7 +239,11 @@ void TestForm1::analyseSendsQuery()
     browser.completeLast(QStringLiteral("<html><body></body></html>"));
     window.show();
     window.Text1->setText(domain);
-    QTest::mouseClick(window.CmdOk, Qt::LeftButton);
+    if (key == 0)
+        QTest::mouseClick(window.CmdOk, Qt::LeftButton);
+    else
+        QTest::keyClick(window.Text1, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QCOMPARE(browser.requested.size(), 2); // the notice page, then the query: one analysis
     QCOMPARE(browser.requested.last(),
              QStringLiteral("http://engine.test/s?wd=domain%3A") + domain
                  + QStringLiteral("&rsv_spt=1&issp=1&rsv_bp=0&ie=utf-8&tn=baiduhome_pg&inputT=8094&cache=3661"));
@@ -282,6 +292,42 @@ void TestForm1::linkLabelClick()
     QCOMPARE(window.lbLink[2]->geometry().left(), twipsToPixels(240 + 800 + 100));
     QTest::mouseClick(window.lbLink[0], Qt::LeftButton);
     QCOMPARE(opened, QStringList{QStringLiteral("http://x.test/p?q=1")});
+}
+
+void TestForm1::buttonFocusIsVisible_data()
+{
+    QTest::addColumn<bool>("analyse"); // CmdOk, else cmdCancel
+    QTest::newRow("分析") << true;
+    QTest::newRow("退出") << false;
+}
+
+void TestForm1::buttonFocusIsVisible()
+{
+    QFETCH(bool, analyse);
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    int exits = 0;
+    window.setExitHandler([&exits] { ++exits; });
+    QPushButton *button = analyse ? window.CmdOk : window.cmdCancel;
+    QPushButton plain(button->text(), &window); // the style's own button, for the look
+    plain.setGeometry(button->geometry());
+    plain.setDefault(button->isDefault());
+    plain.lower();
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const QImage unfocused = button->grab().toImage();
+    QCOMPARE(unfocused, plain.grab().toImage()); // without keyboard focus nothing changes
+
+    window.Text1->setFocus();
+    for (int i = 0; i < 6 && !button->hasFocus(); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY(button->hasFocus());
+    QVERIFY(button->grab().toImage() != unfocused);
+
+    QTest::keyClick(button, Qt::Key_Space);
+    QCOMPARE(browser.requested.size(), analyse ? 1 : 0);
+    QCOMPARE(exits, analyse ? 0 : 1);
 }
 
 void TestForm1::qtTextsInChinese()
