@@ -254,10 +254,28 @@ void Form1::setStatusText(const QString &text) { lbTip->setText(text); }
 
 void Form1::setMousePointer(int pointer)
 {
-    if (pointer == 11)
+    const bool busy = pointer == 11;
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy) {
         setCursor(Qt::WaitCursor);
-    else
-        unsetCursor();
+        // A control with a pointer of its own would show it instead of the window's.
+        const QList<QWidget *> controls = findChildren<QWidget *>();
+        for (QWidget *control : controls) {
+            if (control->testAttribute(Qt::WA_SetCursor)) {
+                m_ownPointers.append({control, control->cursor()});
+                control->setCursor(Qt::WaitCursor);
+            }
+        }
+        return;
+    }
+    for (const auto &[control, cursor] : std::as_const(m_ownPointers)) {
+        if (control)
+            control->setCursor(cursor);
+    }
+    m_ownPointers.clear();
+    unsetCursor();
 }
 
 void Form1::updateLinkLabel(int index, const LinkLabel &label)

@@ -4,8 +4,12 @@
 #include "crawl/addresses.h"
 #include "crawl/form1_logic.h"
 
+#include <QCursor>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QList>
+#include <QPair>
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -94,6 +98,10 @@ protected:
 private:
     void OnExitClick();
 
+    bool m_busy = false; // the pointer is the hourglass (11)
+    // The controls that have a pointer of their own (the text boxes' I-beam, the link labels'
+    // arrow), with that pointer, while the hourglass covers them.
+    QList<QPair<QPointer<QWidget>, QCursor>> m_ownPointers;
     QString m_resultText; // the report box's text exactly as set (CR LF kept)
     std::function<void()> m_exit;
     std::function<void(const QString &, const QString &)> m_message;

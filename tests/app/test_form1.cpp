@@ -1,5 +1,5 @@
 // The window offscreen: its controls and layout, the domain field, Analyse and Exit, the
-// keyboard and Qt's own texts.
+// keyboard, the busy pointer and Qt's own texts.
 
 #include "app/form1.h"
 
@@ -47,6 +47,7 @@ private slots:
     void linkLabelClick();
     void buttonFocusIsVisible_data();
     void buttonFocusIsVisible();
+    void busyPointerCoversEveryControl();
     void qtTextsInChinese();
 };
 
@@ -328,6 +329,38 @@ void TestForm1::buttonFocusIsVisible()
     QTest::keyClick(button, Qt::Key_Space);
     QCOMPARE(browser.requested.size(), analyse ? 1 : 0);
     QCOMPARE(exits, analyse ? 0 : 1);
+}
+
+void TestForm1::busyPointerCoversEveryControl()
+{
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    int exits = 0;
+    window.setExitHandler([&exits] { ++exits; });
+    window.load();
+    browser.completeLast(QStringLiteral("<html><body><a href=\"http://x.test/\">链接</a></body></html>"));
+    window.show();
+    QCOMPARE(window.Text1->cursor().shape(), Qt::IBeamCursor);
+    QCOMPARE(window.TextResult->viewport()->cursor().shape(), Qt::IBeamCursor);
+    const QList<QWidget *> controls = window.findChildren<QWidget *>();
+    QHash<QWidget *, Qt::CursorShape> normal;
+    for (QWidget *control : controls)
+        normal.insert(control, control->cursor().shape());
+
+    window.setMousePointer(11);
+    window.setMousePointer(11); // Analyse during a walk sets it again
+    QCOMPARE(window.cursor().shape(), Qt::WaitCursor);
+    for (QWidget *control : controls)
+        QVERIFY2(control->cursor().shape() == Qt::WaitCursor, control->metaObject()->className());
+    QTest::mouseClick(window.CmdOk, Qt::LeftButton);
+    QCOMPARE(browser.requested.size(), 2);
+    QTest::mouseClick(window.cmdCancel, Qt::LeftButton);
+    QCOMPARE(exits, 1);
+
+    window.setMousePointer(0);
+    QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
+    for (QWidget *control : controls)
+        QCOMPARE(control->cursor().shape(), normal.value(control));
 }
 
 void TestForm1::qtTextsInChinese()

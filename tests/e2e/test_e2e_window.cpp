@@ -294,6 +294,7 @@ void TestE2eWindow::walk()
     QCOMPARE(w.lbTip->text(), status);
     QCOMPARE(s.engine.requestedOffsets(), offsets);
     QCOMPARE(w.cursor().shape(), Qt::ArrowCursor); // the default pointer is back
+    QCOMPARE(w.TextResult->viewport()->cursor().shape(), Qt::IBeamCursor);
 
     // The query page and page 0 carry the cache-busting suffix, later pages do not.
     for (const HttpTestServer::Request &request : s.engine.server().requests()) {
@@ -357,6 +358,7 @@ void TestE2eWindow::analyseDuringWalkStartsOver()
     s.window->Text1->setText(QStringLiteral("slow.cn"));
     QTest::mouseClick(s.window->CmdOk, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(s.engine.requestedOffsets().contains(10), 10000);
+    QCOMPARE(s.window->TextResult->viewport()->cursor().shape(), Qt::WaitCursor);
 
     // Analyse again while page 1 of the first walk is still loading.
     QVERIFY(s.analyse(QStringLiteral("quick.cn")));
