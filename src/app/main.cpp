@@ -48,6 +48,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvane"));
+    QApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("korvane"));
     korvane::installFontSubstitutions();
     korvane::installQtTranslation(); // without it Qt's few texts stay English

@@ -61,6 +61,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -68,6 +69,7 @@ int main(int argc, char *argv[])
         "domain:DOMAIN and prints the report. The final status line goes to standard error.\n"
         "Exit status: 0 report written, 1 stopped without a report, 2 usage error."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption engineOption(
         QStringLiteral("engine"),
         QStringLiteral("The search engine's scheme, host and optional port (default: %1).")
@@ -83,6 +85,8 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
     if (parser.positionalArguments().size() != 1) {
         std::fprintf(stderr, "korvane-cli: give exactly one DOMAIN\n\n%s", qPrintable(parser.helpText()));
         return 2;
