@@ -11,6 +11,7 @@
 #include "fake_engine.h"
 
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -382,6 +383,9 @@ void TestE2eWindow::exitEndsTheProcessAtOnce()
 {
     // The real program with a hook that clicks Exit on request, and whose name server never
     // answers: the notice server's name is still being looked up when Exit is clicked.
+    const QString noticeHost = QUrl(Origins::builtIn().notice).host();
+    if (!QHostAddress(noticeHost).isNull())
+        QSKIP("The notice server of this build is an address: there is no name to look up.");
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -394,7 +398,7 @@ void TestE2eWindow::exitEndsTheProcessAtOnce()
     program.start(QStringLiteral(KORVANE_APP_PATH), {});
     QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
 
-    const QByteArray lookup = "lookup " + QUrl(Origins::builtIn().notice).host().toUtf8() + '\n';
+    const QByteArray lookup = "lookup " + noticeHost.toUtf8() + '\n';
     QTRY_VERIFY_WITH_TIMEOUT(program.peek(4096).contains(lookup) || !finished.isEmpty(), kStartupWaitMs);
     QVERIFY2(finished.isEmpty(), program.readAllStandardError().constData());
 
