@@ -685,6 +685,12 @@ Element Document::all(const QString &name) const
     return Element(this, found);
 }
 
+QString Document::title() const
+{
+    const ElementList titles = getElementsByTagName(QStringLiteral("title"));
+    return titles.length() > 0 ? titles.item(0).innerText() : QString();
+}
+
 ElementList Document::getElementsByTagName(const QString &tagName) const
 {
     const QByteArray wanted = tagName.toUtf8().toLower();

@@ -105,6 +105,8 @@ public:
     // document.All("name"): the first element whose id equals `name`, compared without
     // regard to ASCII letter case; ObjectRequired when there is none.
     Element all(const QString &name) const;
+    // The text of the first TITLE element, white space folded and trimmed; empty without one.
+    QString title() const;
     // All elements with that tag name (case-insensitive), in document order.
     ElementList getElementsByTagName(const QString &tagName) const;
 

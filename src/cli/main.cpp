@@ -3,6 +3,7 @@
 
 #include "browser/web_browser.h"
 #include "core/form_view.h"
+#include "core/status.h"
 #include "crawl/form1_logic.h"
 
 #include <QCommandLineParser>
@@ -66,7 +67,9 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Analyses the backlinks of DOMAIN as the search engine shows them for the query "
         "domain:DOMAIN and prints the report. The final status line goes to standard error.\n"
-        "Exit status: 0 report written, 1 stopped without a report, 2 usage error."));
+        "Exit status: 0 report written, 1 stopped without a report, 2 usage error, "
+        "3 the search engine refused (asked for a verification); the report then holds what "
+        "was read before."));
     parser.addHelpOption();
     const QCommandLineOption engineOption(
         QStringLiteral("engine"),
@@ -117,5 +120,7 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
     err.setEncoding(QStringConverter::Utf8);
     err << view.statusText() << '\n';
+    if (status == 0 && outcomeOf(logic.record()) == AnalysisOutcome::Refused)
+        return 3;
     return status;
 }

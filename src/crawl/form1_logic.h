@@ -53,6 +53,7 @@ private:
     void handleResultsPage();
     void finishWalk();
     int lastWalkedPage() const;
+    QString unreadPageMessage() const;
     void navigate(const QString &address);
 
     FormView &m_view;

@@ -114,9 +114,9 @@ QString reportHeading(const QString &domain, qint64 total, int sites)
         + QStringLiteral("    站点数量= ") + QString::number(sites);
 }
 
-QString noticeReport()
+QString noticeReport(const QString &message)
 {
-    return QStringLiteral("\r\n   分析已完成，未找到外链网站！");
+    return QStringLiteral("\r\n   ") + (message.isEmpty() ? QStringLiteral("分析已完成，未找到外链网站！") : message);
 }
 
 EngineDomain domainOf(int total)

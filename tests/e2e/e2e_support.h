@@ -44,8 +44,9 @@ int countSum(const QList<SiteRow> &rows);
 
 // The first line of a full report.
 QString reportHeading(const QString &domain, qint64 total, int sites);
-// The whole report box when no linking site was found.
-QString noticeReport();
+// The whole report box when no linking site was found: the no-site notice, or the message of a
+// walk that ended on an unread page before any site was tallied.
+QString noticeReport(const QString &message = QString());
 
 // An engine configuration that differs from the default only in its total.
 EngineDomain domainOf(int total);

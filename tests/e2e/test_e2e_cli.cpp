@@ -23,6 +23,7 @@ constexpr int kChildWaitMs = 30000;
 const QString kPageError = QStringLiteral("分析完成，但出现了页面无法访问的错误，您可以尝试再次分析！");
 const QString kNoSite = QStringLiteral("分析已完成，未找到外链网站！");
 const QString kDone = QStringLiteral("分析已完成！");
+const QString kRefused = QStringLiteral("分析中止，搜索引擎要求安全验证，请稍后再试！");
 const QString kAnalysing = QStringLiteral("正在进行分析，请等待...");
 
 struct CliRun
@@ -101,8 +102,25 @@ void TestE2eCli::printsTheWindowsReport_data()
     QTest::newRow("unreadable entry on page 2") << QStringLiteral("example.com") << broken << kPageError;
     QTest::newRow("zero results") << QStringLiteral("example.com") << domainOf(0) << kNoSite;
     EngineDomain queryFails = domainOf(45);
-    queryFails.httpErrors = {{0, 503}};
+    queryFails.httpErrors = {{-1, 503}};
     QTest::newRow("HTTP 503 on the query page") << QStringLiteral("example.com") << queryFails << kPageError;
+    EngineDomain firstFails = domainOf(45);
+    firstFails.httpErrors = {{0, 503}};
+    QTest::newRow("HTTP 503 on results page 0: nothing tallied")
+        << QStringLiteral("example.com") << firstFails << kPageError;
+
+    using Refusal = EngineDomain::Refusal;
+    const QList<std::pair<const char *, QHash<int, Refusal>>> refusals = {
+        {"query redirected to the captcha path: exit 3", {{-1, Refusal::CaptchaRedirect}}},
+        {"query answered with the security page: exit 3", {{-1, Refusal::SecurityPage}}},
+        {"query answered with the old GB2312 error page: exit 3", {{-1, Refusal::AccessErrorPage}}},
+        {"captcha redirect in mid-walk: report so far, exit 3", {{3, Refusal::CaptchaRedirect}}},
+    };
+    for (const auto &[name, refusal] : refusals) {
+        EngineDomain refused = domainOf(45);
+        refused.refusals = refusal;
+        QTest::newRow(name) << QStringLiteral("example.com") << refused << kRefused;
+    }
 }
 
 void TestE2eCli::printsTheWindowsReport()
@@ -125,10 +143,13 @@ void TestE2eCli::printsTheWindowsReport()
     const CliRun run = runCli({QStringLiteral("--engine"), engine.origin(), domain});
     QVERIFY(run.ended);
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
-    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.exitCode, status == kRefused ? 3 : 0);
     QCOMPARE(run.out, printed(reference.report));
     QCOMPARE(run.lastErrLine(), status);
     QCOMPARE(engine.requestedOffsets(), referenceOffsets);
+    // The verification pages are never asked for.
+    for (const HttpTestServer::Request &request : engine.server().requests())
+        QVERIFY2(!request.path().startsWith(QLatin1String("/static/captcha/")), request.target.constData());
 }
 
 void TestE2eCli::exitStatus_data()
@@ -146,7 +167,7 @@ void TestE2eCli::exitStatus_data()
         << printed(noticeReport()) << kNoSite;
     QTest::newRow("engine refuses the connection: report, page error")
         << QStringList{QStringLiteral("--engine"), QStringLiteral("{refused}"), QStringLiteral("none.cn")} << 0
-        << printed(noticeReport()) << kPageError;
+        << printed(noticeReport(kPageError)) << kPageError;
     QTest::newRow("walk stopped without a report: exit 1")
         << QStringList{QStringLiteral("--engine"), QStringLiteral("{long}"), QStringLiteral("long.cn")} << 1
         << QString() << kAnalysing;

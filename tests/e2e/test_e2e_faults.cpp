@@ -194,7 +194,7 @@ void TestE2eFaults::fault()
     QCOMPARE(foldRepeats(engine.requestedOffsets()), offsets);
 
     if (tallied < 0) {
-        QCOMPARE(view.result, noticeReport());
+        QCOMPARE(view.result, noticeReport(status));
         return;
     }
     const QList<SiteRow> rows = reportRows(view.result);
