@@ -1,5 +1,6 @@
 #include "parse/result_page.h"
 
+#include "browser/character_references.h"
 #include "core/failure.h"
 #include "core/numbers.h"
 #include "core/texts.h"
@@ -71,7 +72,8 @@ const QString &piece(const QStringList &pieces, qsizetype index, const QString &
 
 // "host/path 2011-12-5 " gives the address and the date. A line of four or more pieces
 // carries one more field before the date ("host/path 12K 2011-12-5 ",
-// "host/pa ... 2011-12-5 "), so the date is then the third piece.
+// "host/pa ... 2011-12-5 "), so the date is then the third piece. The line is markup: the
+// pieces are tallied as the text the engine displayed ("q?a=1&amp;b=2" is "q?a=1&b=2").
 void tallyAddressLine(AnalysisRecord &record, const QString &line)
 {
     // An empty line has no pieces at all (QString::split would give one empty piece).
@@ -79,7 +81,7 @@ void tallyAddressLine(AnalysisRecord &record, const QString &line)
         line.isEmpty() ? QStringList() : line.split(QLatin1Char(' '), Qt::KeepEmptyParts);
     const QString &address = piece(pieces, 0, line);
     const QString &date = piece(pieces, pieces.size() >= 4 ? 2 : 1, line);
-    TallyLink(record, address, date);
+    TallyLink(record, decodeCharacterReferences(address), decodeCharacterReferences(date));
 }
 
 void readEntries(const Document &document, AnalysisRecord &record)
