@@ -142,22 +142,22 @@ void DomTest::failures_data()
     QTest::addColumn<FailureCode>("code");
     using Op = std::function<void(const Document &)>;
     QTest::newRow("no element with that id") << Op([](const Document &d) { d.all(QStringLiteral("none")); })
-                                             << FailureCode::ObjectRequired;
+                                             << FailureCode::DomObjectRequired;
     QTest::newRow("children index past end")
-        << Op([](const Document &d) { d.body().children().item(2); }) << FailureCode::IndexOutOfRange;
+        << Op([](const Document &d) { d.body().children().item(2); }) << FailureCode::DomIndexOutOfRange;
     QTest::newRow("negative index")
-        << Op([](const Document &d) { d.body().children().item(-1); }) << FailureCode::IndexOutOfRange;
+        << Op([](const Document &d) { d.body().children().item(-1); }) << FailureCode::DomIndexOutOfRange;
     QTest::newRow("empty tag collection")
         << Op([](const Document &d) { d.getElementsByTagName(QStringLiteral("TABLE")).item(0); })
-        << FailureCode::IndexOutOfRange;
+        << FailureCode::DomIndexOutOfRange;
     QTest::newRow("href of a DIV")
-        << Op([](const Document &d) { d.body().children().item(0).href(); }) << FailureCode::MissingMember;
+        << Op([](const Document &d) { d.body().children().item(0).href(); }) << FailureCode::DomMissingMember;
     QTest::newRow("value of a DIV")
-        << Op([](const Document &d) { d.body().children().item(0).value(); }) << FailureCode::MissingMember;
+        << Op([](const Document &d) { d.body().children().item(0).value(); }) << FailureCode::DomMissingMember;
     QTest::newRow("rows of a DIV")
-        << Op([](const Document &d) { d.body().children().item(0).rows(); }) << FailureCode::MissingMember;
+        << Op([](const Document &d) { d.body().children().item(0).rows(); }) << FailureCode::DomMissingMember;
     QTest::newRow("cells of a DIV")
-        << Op([](const Document &d) { d.body().children().item(0).cells(); }) << FailureCode::MissingMember;
+        << Op([](const Document &d) { d.body().children().item(0).cells(); }) << FailureCode::DomMissingMember;
 }
 
 void DomTest::failures()
@@ -170,7 +170,9 @@ void DomTest::failures()
         QFAIL("no failure raised");
     } catch (const Failure &failure) {
         QCOMPARE(failure.code(), code);
-        QVERIFY(failure.number() > 0);
+        // Not greater than zero: the results-page reader ends a page on these without the
+        // page-error message.
+        QVERIFY(failure.number() <= 0);
     }
 }
 

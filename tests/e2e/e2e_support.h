@@ -31,11 +31,11 @@ struct SiteRow
 char *toString(const SiteRow &row);
 
 // The rows a report lists once the first `tallied` entries that the engine serves for `config`
-// (page 0 on, in page order, leaving out `skippedPages`) have been counted. Worked out here from FakeEngine::entries with
+// (page 0 on, in page order; of a page in `shortPages` only its first that many) have been counted. Worked out here from FakeEngine::entries with
 // calendar arithmetic, independently of the program's own date handling: any "hours/minutes
 // ago" date is more recent than any calendar date, fewer minutes are more recent, a tie keeps
 // the date seen first, and the address follows the last entry that showed the kept date.
-QList<SiteRow> expectedRows(const EngineDomain &config, int tallied, const QList<int> &skippedPages = {});
+QList<SiteRow> expectedRows(const EngineDomain &config, int tallied, const QHash<int, int> &shortPages = {});
 
 // The table rows of a full report (CR LF lines), or an empty list when the text does not have
 // the report's shape (heading, two title lines, rows, 95 dashes).
