@@ -670,7 +670,11 @@ std::shared_ptr<const Document> Document::parse(const QString &html, const QUrl 
                                                 WhiteSpace whiteSpace)
 {
     initialiseParser();
-    const QByteArray utf8 = html.toUtf8();
+    QByteArray utf8 = html.toUtf8();
+    // The parser drops form feeds (they are not XML characters); a browser reads them as white
+    // space.
+    if (utf8.contains('\f'))
+        utf8.replace('\f', ' ');
     constexpr int options = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR
         | HTML_PARSE_NOWARNING | HTML_PARSE_IGNORE_ENC | HTML_PARSE_NODEFDTD;
     xmlDoc *doc = nullptr;

@@ -80,7 +80,13 @@ void tallyAddressLine(AnalysisRecord &record, const QString &line)
     const QStringList pieces =
         line.isEmpty() ? QStringList() : line.split(QLatin1Char(' '), Qt::KeepEmptyParts);
     const QString &address = piece(pieces, 0, line);
-    const QString &date = piece(pieces, pieces.size() >= 4 ? 2 : 1, line);
+    qsizetype dateIndex = pieces.size() >= 4 ? 2 : 1;
+    // The mark of a cut address is never the date: "host/pa ... 2011-4-19" (the engine's line
+    // without a trailing blank) has its date after the mark.
+    if (piece(pieces, dateIndex, line) == QLatin1String("...") && dateIndex + 1 < pieces.size()
+        && !pieces.at(dateIndex + 1).isEmpty())
+        ++dateIndex;
+    const QString &date = pieces.at(dateIndex);
     TallyLink(record, decodeCharacterReferences(address), decodeCharacterReferences(date));
 }
 

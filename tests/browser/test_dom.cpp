@@ -98,6 +98,21 @@ void DomTest::markup_data()
     QTest::newRow("result address line")
         << "<span class=\"g\">www.a.com/<b>x</b> 2011-12-5 </span>"
         << "<SPAN class=g>www.a.com/<B>x</B> 2011-12-5 </SPAN>";
+    // White space as the desktop browser kept it: each run is one space, nothing trimmed.
+    QTest::newRow("two trailing spaces folded")
+        << "<span class=\"g\">www.a.com/b.html 2011-7-29  </span>"
+        << "<SPAN class=g>www.a.com/b.html 2011-7-29 </SPAN>";
+    QTest::newRow("tab, CR, LF and FF folded")
+        << "<span>a\t\tb\r\n c\fd</span>" << "<SPAN>a b c d</SPAN>";
+    QTest::newRow("white-space text between elements kept as one space")
+        << "<b>a</b> \n\t <i>b</i>" << "<B>a</B> <I>b</I>";
+    QTest::newRow("no-break spaces are not white space")
+        << "a&nbsp; &nbsp;b" << "a&nbsp; &nbsp;b";
+    QTest::newRow("PRE, TEXTAREA, XMP, LISTING keep theirs")
+        << "<pre>a  b\n c</pre><textarea>d  e</textarea><xmp>f  g</xmp><listing>h  i</listing>"
+        << "<PRE>a  b\n c</PRE><TEXTAREA>d  e</TEXTAREA><XMP>f  g</XMP><LISTING>h  i</LISTING>";
+    QTest::newRow("text below PRE keeps its own, text after it is folded")
+        << "<pre><b>a  b</b></pre>c  d" << "<PRE><B>a  b</B></PRE>c d";
 }
 
 void DomTest::markup()
@@ -209,6 +224,10 @@ void DomTest::documentWithoutMarkup()
 
     const auto plain = parse(QStringLiteral("just text"));
     QCOMPARE(plain->body().innerText(), QStringLiteral("just text"));
+    QCOMPARE(plain->title(), QString());
+
+    const auto titled = parse(QStringLiteral("<title> 百度--您的访问出错了\n</title><title>second</title>"));
+    QCOMPARE(titled->title(), QStringLiteral("百度--您的访问出错了"));
 }
 
 void DomTest::encodingHintsAreIgnored()

@@ -111,6 +111,34 @@ SECOND_PAGE = [
      "www.<b>example.com</b>/about.html 2011-12-2 "),
 ]
 
+# Address lines as the engine's pages of 2011 really spaced them: two blanks at the end, two
+# after the mark of a cut address and none at the end, a tab and a line break, bold runs, an
+# escaped query string.
+REAL_SPACING_PAGE = [
+    ("http://www.example.com/a/b.html", "示例网站 - 文章", "www.example.com 的一篇文章",
+     "www.example.com/a/b.html 2011-7-29  "),
+    ("http://blog.example.net/x/archive/2007/04/05/1.html", "存档 - 示例博客", "存档文章",
+     "blog.example.net/x/archive/2007/04/05/1 ... 2011-6-17  "),
+    ("http://wenku.example.com/view/ac14e0f2.html", "示例文库", "文库文档",
+     "wenku.example.com/view/ac14 ...  2011-4-19"),
+    ("http://example.org/", "Example 组织", "组织首页",
+     "<b>example</b>.org/ 2011-7-29  "),
+    ("http://bbs.example.cn/thread-9-1-1.html", "讨论帖 - 示例论坛", "论坛讨论",
+     "bbs.example.cn/thread-9-1-1.html\n2011-7-28\t "),
+    ("http://www.example-links.cn/go.php?id=3&from=bd", "友情链接", "链接页",
+     "www.example-links.cn/go.php?id=3&amp;from=bd 2011-7-1  "),
+    ("http://tieba.example.com/p/13", "示例吧", "贴吧帖子",
+     "tieba.example.com/p/13 5小时前  "),
+]
+
+# The related-searches table that follows the page bar: its first cell has no child element.
+RELATED_SEARCHES = (
+    '<div id="rs"><table cellpadding="0"><tr><th rowspan="2" class="tt">相关搜索</th>'
+    + "<td></td>".join('<th><a href="s?wd=%s">%s</a></th>' % (w, w) for w in ("示例网站", "示例论坛", "示例文库"))
+    + '</tr><tr>'
+    + "<td></td>".join('<th><a href="s?wd=%s">%s</a></th>' % (w, w) for w in ("示例博客", "示例链接"))
+    + '</tr></table></div>\n')
+
 REPEAT_OF_FIRST_QID = "0b4d9e1c77a2f805"
 
 BAD_LINE_PAGE = [
@@ -211,6 +239,8 @@ def main():
     body = results(FIRST_PAGE) + page_bar(3, 10, "找到相关结果约4,050个") + related
     large = document(body, head_extra=big_head())
     write("results_large.html", large)
+    write("results_real_spacing.html",
+          document(results(REAL_SPACING_PAGE) + page_bar(2, 10, "找到相关结果约4,050个") + RELATED_SEARCHES))
     write("verify_security.html", verify_security())
     write("verify_access_error_gb2312.html", verify_access_error(), encoding="gb2312")
 
