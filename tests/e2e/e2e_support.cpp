@@ -61,7 +61,7 @@ QList<SiteRow> expectedRows(const EngineDomain &config, int tallied, const QHash
     QList<SiteRow> rows;
     for (const EngineEntry &entry : std::as_const(served)) {
         // The address as the line shows it: bold runs dropped, up to the first blank.
-        QString shown = entry.line;
+        QString shown = entry.line.simplified();
         shown.remove(QStringLiteral("<b>"));
         shown.remove(QStringLiteral("</b>"));
         const QString address = shown.section(QLatin1Char(' '), 0, 0);

@@ -125,6 +125,10 @@ QList<EngineEntry> FakeEngine::entries(const EngineDomain &config, int index)
         if (g % 13 == 12) // a long address cut short
             shown = entry.host + QStringLiteral("/p%1 ...").arg(index);
         entry.line = addressLine(shown, entry.date);
+        if (g % 13 == 12 && g % 2 == 1) // cut, two blanks after the mark, none at the end
+            entry.line = shown + QStringLiteral("  ") + entry.date;
+        else if (g % 17 == 16) // a line break and a tab where the blanks are
+            entry.line = shown + QStringLiteral("\n") + entry.date + QStringLiteral("\t ");
         if (config.brokenPages.contains(index) && k == 2)
             entry.line = entry.host;
         list.append(entry);
