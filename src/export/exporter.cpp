@@ -6,6 +6,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QSaveFile>
+
+#include <algorithm>
 
 namespace korvane {
 
@@ -135,6 +138,24 @@ QByteArray exportBody(const FinishedAnalysis &analysis, const ExportOptions &opt
 QByteArray exportDocument(const FinishedAnalysis &analysis, const ExportOptions &options)
 {
     return exportHead(options) + exportBody(analysis, options);
+}
+
+bool saveExport(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    // Unbuffered, so that a failing write is remembered by the file and commit() keeps the old
+    // one (a failure of the final flush inside commit() would go unnoticed).
+    bool saved = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    for (qint64 done = 0; saved && done < bytes.size();) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        saved = written > 0;
+        done += std::max<qint64>(written, 0);
+    }
+    if (saved)
+        saved = file.commit();
+    if (!saved && error)
+        *error = file.errorString();
+    return saved;
 }
 
 QJsonObject exportJson(const FinishedAnalysis &analysis)

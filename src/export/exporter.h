@@ -66,6 +66,11 @@ QByteArray exportBody(const FinishedAnalysis &analysis, const ExportOptions &opt
 // A whole file of one analysis: exportHead + exportBody.
 QByteArray exportDocument(const FinishedAnalysis &analysis, const ExportOptions &options);
 
+// Replaces the file at `path` with `bytes` through QSaveFile: until the new file is complete
+// the old one stays as it was, and a write that fails leaves no part of the new one. False,
+// with the reason in *error, when the file could not be written.
+bool saveExport(const QString &path, const QByteArray &bytes, QString *error);
+
 // The JSON object of one analysis: domain, engine, started_at, finished_at, status, outcome,
 // engine_total (the figure of the report's 外链总数), sites (null without a report),
 // pages_requested, pages_read and rows (site, links, latest_date, latest_date_iso or null,
