@@ -5,7 +5,7 @@
 #include <QDate>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QRegularExpression>
+#include <QHash>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -36,6 +36,25 @@ double engineTotal(const AnalysisRecord &record)
 }
 
 QByteArray utf8Bom() { return QByteArrayLiteral("\xEF\xBB\xBF"); }
+
+// isoDateOf for the rows of one analysis: the engine shows the same few date texts again and
+// again, so each one is worked out once.
+class IsoDates
+{
+public:
+    explicit IsoDates(const QDateTime &startedAt) : m_startedAt(startedAt) {}
+    const QString &of(const QString &dateText)
+    {
+        auto known = m_known.constFind(dateText);
+        if (known == m_known.cend())
+            known = m_known.insert(dateText, isoDateOf(dateText, m_startedAt));
+        return *known;
+    }
+
+private:
+    QDateTime m_startedAt;
+    QHash<QString, QString> m_known;
+};
 
 } // namespace
 
@@ -74,21 +93,45 @@ QString isoDateTime(const QDateTime &time)
 
 QString isoDateOf(const QString &dateText, const QDateTime &startedAt)
 {
-    static const QRegularExpression calendar(QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})$"));
-    static const QRegularExpression relative(QStringLiteral("^(\\d{1,7})(小时|分钟)前$"));
+    // Digits from `from`, at least one and at most `most`; -1 when there are none or too many.
+    const auto number = [&dateText](qsizetype &at, int most) -> qint64 {
+        qint64 value = 0;
+        int digits = 0;
+        for (; at < dateText.size() && dateText.at(at).isDigit() && dateText.at(at).unicode() < 0x80; ++at) {
+            if (++digits > most)
+                return -1;
+            value = value * 10 + (dateText.at(at).unicode() - '0');
+        }
+        return digits == 0 ? -1 : value;
+    };
 
-    QRegularExpressionMatch match = calendar.match(dateText);
-    if (match.hasMatch()) {
-        const QDate date(match.capturedView(1).toInt(), match.capturedView(2).toInt(), match.capturedView(3).toInt());
+    qsizetype at = 0;
+    const qint64 first = number(at, 7);
+    if (first < 0)
+        return QString();
+    if (at == 4 && dateText.size() > 4 && dateText.at(4) == QLatin1Char('-')) {
+        // "Y-M-D": a four-digit year, a month and a day of one or two digits, nothing more.
+        ++at;
+        const qint64 month = number(at, 2);
+        if (month < 0 || at >= dateText.size() || dateText.at(at) != QLatin1Char('-'))
+            return QString();
+        ++at;
+        const qint64 day = number(at, 2);
+        if (day < 0 || at != dateText.size())
+            return QString();
+        const QDate date{int(first), int(month), int(day)};
         return date.isValid() ? date.toString(Qt::ISODate) : QString();
     }
-    match = relative.match(dateText);
-    if (match.hasMatch() && startedAt.isValid()) {
-        const qint64 number = match.capturedView(1).toLongLong();
-        const qint64 seconds = number * (match.capturedView(2) == QStringLiteral("小时") ? 3600 : 60);
-        return isoDateTime(startedAt.addSecs(-seconds));
-    }
-    return QString();
+    // "N小时前" or "N分钟前".
+    const QStringView unit = QStringView(dateText).mid(at);
+    qint64 seconds = 0;
+    if (unit == QStringLiteral("小时前"))
+        seconds = first * 3600;
+    else if (unit == QStringLiteral("分钟前"))
+        seconds = first * 60;
+    else
+        return QString();
+    return startedAt.isValid() ? isoDateTime(startedAt.addSecs(-seconds)) : QString();
 }
 
 QStringList csvColumns()
@@ -120,12 +163,13 @@ QByteArray exportBody(const FinishedAnalysis &analysis, const ExportOptions &opt
     case ExportFormat::Csv: {
         const AnalysisRecord &r = analysis.record;
         const qsizetype rows = reportRowCount(analysis);
+        IsoDates iso(analysis.startedAt);
         QString out;
         out.reserve(rows * 120);
         for (qsizetype row = 1; row <= rows; ++row) {
             const QString &date = r.SiteLatestDates.at(row);
             appendCsvRecord(out, {analysis.domain, r.SiteNames.at(row), QString::number(r.SiteLinkCounts.at(row)),
-                                  date, isoDateOf(date, analysis.startedAt), r.SiteLatestUrls.at(row)});
+                                  date, iso.of(date), r.SiteLatestUrls.at(row)});
         }
         return out.toUtf8();
     }
@@ -162,17 +206,25 @@ QJsonObject exportJson(const FinishedAnalysis &analysis)
 {
     const AnalysisRecord &r = analysis.record;
     const qsizetype rowCount = reportRowCount(analysis);
+    IsoDates isoDates(analysis.startedAt);
+    // Every row starts as a copy of one that holds all its keys, and gets its values put in:
+    // far cheaper for a large table than five insertions into an empty object.
+    const QJsonObject blankRow{{QStringLiteral("site"), QJsonValue()},
+                               {QStringLiteral("links"), QJsonValue()},
+                               {QStringLiteral("latest_date"), QJsonValue()},
+                               {QStringLiteral("latest_date_iso"), QJsonValue()},
+                               {QStringLiteral("latest_address"), QJsonValue()}};
     QJsonArray rows;
     for (qsizetype row = 1; row <= rowCount; ++row) {
         const QString &date = r.SiteLatestDates.at(row);
-        const QString iso = isoDateOf(date, analysis.startedAt);
-        rows.append(QJsonObject{
-            {QStringLiteral("site"), r.SiteNames.at(row)},
-            {QStringLiteral("links"), r.SiteLinkCounts.at(row)},
-            {QStringLiteral("latest_date"), date},
-            {QStringLiteral("latest_date_iso"), iso.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(iso)},
-            {QStringLiteral("latest_address"), r.SiteLatestUrls.at(row)},
-        });
+        const QString &iso = isoDates.of(date);
+        QJsonObject object = blankRow;
+        object[QLatin1String("site")] = r.SiteNames.at(row);
+        object[QLatin1String("links")] = r.SiteLinkCounts.at(row);
+        object[QLatin1String("latest_date")] = date;
+        object[QLatin1String("latest_date_iso")] = iso.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(iso);
+        object[QLatin1String("latest_address")] = r.SiteLatestUrls.at(row);
+        rows.append(object);
     }
     return QJsonObject{
         {QStringLiteral("domain"), analysis.domain},
