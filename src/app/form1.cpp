@@ -240,6 +240,39 @@ void Form1::setUpReportMenu()
     });
 }
 
+// The save dialog: picking a filter puts its ending on the name, so that the name shown, the
+// format written and the file the dialog asks about overwriting are the same.
+QString Form1::runSaveDialog(const QString &suggested, QString *selectedFilter)
+{
+    const auto &choices = exportChoices();
+    QStringList filters;
+    for (const ExportChoice &choice : choices)
+        filters.append(choice.filter);
+    QFileDialog dialog(this, QStringLiteral("导出"), QFileInfo(suggested).absolutePath(), filters.join(QStringLiteral(";;")));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectNameFilter(*selectedFilter);
+    dialog.selectFile(QFileInfo(suggested).fileName());
+    dialog.setDefaultSuffix(choices[0].suffix);
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &choices, suggested](const QString &filter) {
+        for (const ExportChoice &choice : choices) {
+            if (choice.filter != filter)
+                continue;
+            dialog.setDefaultSuffix(choice.suffix);
+            const QString name = QFileInfo(dialog.selectedFiles().value(0, suggested)).fileName();
+            const QString suffix = QFileInfo(name).suffix().toLower();
+            bool known = false;
+            for (const ExportChoice &c : choices)
+                known = known || c.suffix == suffix;
+            if (known)
+                dialog.selectFile(QFileInfo(name).completeBaseName() + QLatin1Char('.') + choice.suffix);
+        }
+    });
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    *selectedFilter = dialog.selectedNameFilter();
+    return dialog.selectedFiles().value(0);
+}
+
 void Form1::exportAnalysis()
 {
     if (m_logic.record().State != texts::stateComp())
@@ -253,9 +286,7 @@ void Form1::exportAnalysis()
         m_exportFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString suggested = QDir(m_exportFolder).filePath(defaultExportName(m_analysedDomain, m_startedAt));
     QString selected = choices[0].filter;
-    QString path = m_saveDialog ? m_saveDialog(suggested, filters, &selected)
-                                : QFileDialog::getSaveFileName(this, QStringLiteral("导出"), suggested,
-                                                               filters.join(QStringLiteral(";;")), &selected);
+    QString path = m_saveDialog ? m_saveDialog(suggested, filters, &selected) : runSaveDialog(suggested, &selected);
     if (path.isEmpty())
         return;
 

@@ -109,6 +109,7 @@ private:
     void OnExitClick();
     void setUpReportMenu();
     void exportAnalysis();
+    QString runSaveDialog(const QString &suggested, QString *selectedFilter);
 
     QString m_resultText; // the report box's text exactly as set (CR LF kept)
     std::function<void()> m_exit;
