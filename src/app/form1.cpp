@@ -80,6 +80,16 @@ const std::array<ExportChoice, 3> &exportChoices()
     return choices;
 }
 
+// The choice whose ending `suffix` is (any case), or null.
+const ExportChoice *choiceBySuffix(const QString &suffix)
+{
+    for (const ExportChoice &choice : exportChoices()) {
+        if (choice.suffix.compare(suffix, Qt::CaseInsensitive) == 0)
+            return &choice;
+    }
+    return nullptr;
+}
+
 // "<domain>-<yyyyMMdd-HHmm>.csv", with what a file name cannot hold replaced by "_".
 QString defaultExportName(const QString &domain, const QDateTime &startedAt)
 {
@@ -124,6 +134,9 @@ void DomainField::mousePressEvent(QMouseEvent *event)
 Form1::Form1(Browser &browser, Origins origins, QWidget *parent)
     : QWidget(parent)
     , m_exit([] { QCoreApplication::exit(0); })
+    , m_saveDialog([this](const QString &suggested, const QStringList &filters, QString *selected) {
+        return runSaveDialog(suggested, filters, selected);
+    })
     , m_wallClock([] { return QDateTime::currentDateTime(); })
     , m_engine(origins.engine)
     , m_browser(browser)
@@ -212,10 +225,10 @@ Form1::Form1(Browser &browser, Origins origins, QWidget *parent)
 void Form1::setUpReportMenu()
 {
     m_reportMenu = new QMenu(this);
-    m_copyAction = m_reportMenu->addAction(QStringLiteral("复制"), TextResult, &QPlainTextEdit::copy);
-    m_copyAction->setEnabled(false);
-    connect(TextResult, &QPlainTextEdit::copyAvailable, m_copyAction, &QAction::setEnabled);
-    m_selectAllAction = m_reportMenu->addAction(QStringLiteral("全选"), TextResult, &QPlainTextEdit::selectAll);
+    QAction *copy = m_reportMenu->addAction(QStringLiteral("复制"), TextResult, &QPlainTextEdit::copy);
+    copy->setEnabled(false);
+    connect(TextResult, &QPlainTextEdit::copyAvailable, copy, &QAction::setEnabled);
+    m_reportMenu->addAction(QStringLiteral("全选"), TextResult, &QPlainTextEdit::selectAll);
     m_reportMenu->addSeparator();
     m_exportAction = m_reportMenu->addAction(QStringLiteral("导出…"), this, &Form1::exportAnalysis);
     m_exportAction->setShortcut(QKeySequence::Save);
@@ -242,29 +255,21 @@ void Form1::setUpReportMenu()
 
 // The save dialog: picking a filter puts its ending on the name, so that the name shown, the
 // format written and the file the dialog asks about overwriting are the same.
-QString Form1::runSaveDialog(const QString &suggested, QString *selectedFilter)
+QString Form1::runSaveDialog(const QString &suggested, const QStringList &filters, QString *selectedFilter)
 {
-    const auto &choices = exportChoices();
-    QStringList filters;
-    for (const ExportChoice &choice : choices)
-        filters.append(choice.filter);
     QFileDialog dialog(this, QStringLiteral("导出"), QFileInfo(suggested).absolutePath(), filters.join(QStringLiteral(";;")));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.selectNameFilter(*selectedFilter);
     dialog.selectFile(QFileInfo(suggested).fileName());
-    dialog.setDefaultSuffix(choices[0].suffix);
-    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &choices, suggested](const QString &filter) {
-        for (const ExportChoice &choice : choices) {
+    dialog.setDefaultSuffix(exportChoices()[0].suffix);
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, suggested](const QString &filter) {
+        for (const ExportChoice &choice : exportChoices()) {
             if (choice.filter != filter)
                 continue;
             dialog.setDefaultSuffix(choice.suffix);
-            const QString name = QFileInfo(dialog.selectedFiles().value(0, suggested)).fileName();
-            const QString suffix = QFileInfo(name).suffix().toLower();
-            bool known = false;
-            for (const ExportChoice &c : choices)
-                known = known || c.suffix == suffix;
-            if (known)
-                dialog.selectFile(QFileInfo(name).completeBaseName() + QLatin1Char('.') + choice.suffix);
+            const QFileInfo name(dialog.selectedFiles().value(0, suggested));
+            if (choiceBySuffix(name.suffix()))
+                dialog.selectFile(name.completeBaseName() + QLatin1Char('.') + choice.suffix);
         }
     });
     if (dialog.exec() != QDialog::Accepted)
@@ -278,31 +283,21 @@ void Form1::exportAnalysis()
     if (m_logic.record().State != texts::stateComp())
         return;
 
-    const auto &choices = exportChoices();
     QStringList filters;
-    for (const ExportChoice &choice : choices)
+    for (const ExportChoice &choice : exportChoices())
         filters.append(choice.filter);
     if (m_exportFolder.isEmpty())
         m_exportFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString suggested = QDir(m_exportFolder).filePath(defaultExportName(m_analysedDomain, m_startedAt));
-    QString selected = choices[0].filter;
-    QString path = m_saveDialog ? m_saveDialog(suggested, filters, &selected) : runSaveDialog(suggested, &selected);
+    QString selected = filters[0];
+    QString path = m_saveDialog ? m_saveDialog(suggested, filters, &selected) : QString();
     if (path.isEmpty())
         return;
 
-    // The format follows the name's suffix; a name without a known one takes the filter's.
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    const ExportChoice *choice = nullptr;
-    for (const ExportChoice &c : choices) {
-        if (c.suffix == suffix)
-            choice = &c;
-    }
+    // The format follows the name's ending; a name without a known one takes the filter's.
+    const ExportChoice *choice = choiceBySuffix(QFileInfo(path).suffix());
     if (!choice) {
-        choice = &choices[0];
-        for (const ExportChoice &c : choices) {
-            if (c.filter == selected)
-                choice = &c;
-        }
+        choice = &exportChoices()[qMax(0, int(filters.indexOf(selected)))];
         path += QLatin1Char('.') + choice->suffix;
     }
 

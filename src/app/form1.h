@@ -63,7 +63,8 @@ public:
     QMenu *reportMenu() const { return m_reportMenu; }
     QAction *exportAction() const { return m_exportAction; }
     // The save dialog: gets the suggested path and the filters (the selected one in
-    // *selectedFilter), returns the chosen path or an empty text. Tests replace the modal one.
+    // *selectedFilter), returns the chosen path or an empty text. By default the modal file
+    // dialog; tests put in one that answers at once.
     using SaveDialog = std::function<QString(const QString &suggested, const QStringList &filters, QString *selectedFilter)>;
     void setSaveDialog(SaveDialog dialog) { m_saveDialog = std::move(dialog); }
     // The date and time an analysis starts and ends at (tests pin it).
@@ -109,7 +110,7 @@ private:
     void OnExitClick();
     void setUpReportMenu();
     void exportAnalysis();
-    QString runSaveDialog(const QString &suggested, QString *selectedFilter);
+    QString runSaveDialog(const QString &suggested, const QStringList &filters, QString *selectedFilter);
 
     QString m_resultText; // the report box's text exactly as set (CR LF kept)
     std::function<void()> m_exit;
@@ -126,8 +127,6 @@ private:
     QString m_exportFolder;
 
     QMenu *m_reportMenu = nullptr;
-    QAction *m_copyAction = nullptr;
-    QAction *m_selectAllAction = nullptr;
     QAction *m_exportAction = nullptr;
 
     MeteredBrowser m_browser; // in front of the browser given: counts the pages of an analysis

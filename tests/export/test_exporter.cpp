@@ -112,7 +112,6 @@ void TestExporter::csvField_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("field");
-    QTest::newRow("plain text as it is") << QStringLiteral("www.a.com/1 x") << QStringLiteral("www.a.com/1 x");
     QTest::newRow("comma") << QStringLiteral("a,b") << QStringLiteral("\"a,b\"");
     QTest::newRow("quote doubled") << QStringLiteral("a\"b\"") << QStringLiteral("\"a\"\"b\"\"\"");
     QTest::newRow("CR") << QStringLiteral("a\rb") << QStringLiteral("\"a\rb\"");
@@ -137,13 +136,11 @@ void TestExporter::isoDate_data()
     QTest::newRow("calendar date with more after it") << QStringLiteral("2011-12-25 x") << kStarted << QString();
     QTest::newRow("hours ago, into the day before")
         << QStringLiteral("23小时前") << kStarted << QStringLiteral("2011-12-24T11:30:00+08:00");
-    QTest::newRow("minutes ago") << QStringLiteral("25分钟前") << kStarted << QStringLiteral("2011-12-25T10:05:00+08:00");
     QTest::newRow("minutes ago, negative offset with minutes")
         << QStringLiteral("25分钟前")
         << QDateTime(QDate(2012, 1, 1), QTime(0, 10), QTimeZone(-(3 * 3600 + 1800)))
         << QStringLiteral("2011-12-31T23:45:00-03:30");
     QTest::newRow("hours without 前") << QStringLiteral("120小时") << kStarted << QString();
-    QTest::newRow("unrecognised") << QStringLiteral("昨天") << kStarted << QString();
 }
 
 void TestExporter::isoDate()
