@@ -3,14 +3,18 @@
 #include "core/form_view.h"
 #include "crawl/addresses.h"
 #include "crawl/form1_logic.h"
+#include "crawl/metered_browser.h"
 
+#include <QDateTime>
 #include <QLineEdit>
 #include <QWidget>
 
 #include <array>
 #include <functional>
 
+class QAction;
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -54,6 +58,18 @@ public:
     // What opening a link does (tests replace the desktop's browser).
     void setOpenHandler(std::function<void(const QString &)> handler) { m_open = std::move(handler); }
 
+    // Export of the last analysis ("导出…" in the report box's menu, Ctrl+S): enabled once an
+    // analysis has reached "COMP", until the next one starts.
+    QMenu *reportMenu() const { return m_reportMenu; }
+    QAction *exportAction() const { return m_exportAction; }
+    // The save dialog: gets the suggested path and the filters (the selected one in
+    // *selectedFilter), returns the chosen path or an empty text. By default the modal file
+    // dialog; tests put in one that answers at once.
+    using SaveDialog = std::function<QString(const QString &suggested, const QStringList &filters, QString *selectedFilter)>;
+    void setSaveDialog(SaveDialog dialog) { m_saveDialog = std::move(dialog); }
+    // The date and time an analysis starts and ends at (tests pin it).
+    void setWallClock(std::function<QDateTime()> clock) { m_wallClock = std::move(clock); }
+
     // FormView
     QString domainText() const override;
     QString markerText() const override;
@@ -92,11 +108,28 @@ protected:
 
 private:
     void OnExitClick();
+    void setUpReportMenu();
+    void exportAnalysis();
+    QString runSaveDialog(const QString &suggested, const QStringList &filters, QString *selectedFilter);
 
     QString m_resultText; // the report box's text exactly as set (CR LF kept)
     std::function<void()> m_exit;
     std::function<void(const QString &, const QString &)> m_message;
     std::function<void(const QString &)> m_open;
+    SaveDialog m_saveDialog;
+    std::function<QDateTime()> m_wallClock;
+
+    // The analysis as export needs it, beside what the logic keeps.
+    QString m_engine;
+    QString m_analysedDomain;
+    QDateTime m_startedAt;
+    QDateTime m_finishedAt;
+    QString m_exportFolder;
+
+    QMenu *m_reportMenu = nullptr;
+    QAction *m_exportAction = nullptr;
+
+    MeteredBrowser m_browser; // in front of the browser given: counts the pages of an analysis
     Form1Logic m_logic;
 };
 
