@@ -7,6 +7,7 @@
 #include "core/analysis_record.h"
 #include "core/failure.h"
 #include "core/link_label.h"
+#include "core/numbers.h"
 #include "core/texts.h"
 #include "notice/notice_bar.h"
 #include "parse/result_page.h"
@@ -178,6 +179,16 @@ QStringList runResultsPageInput(const QByteArray &input)
     walk.PageCursor = 0;
     ParseResultPage(*document, walk);
     checkSiteTable(walk, problems);
+    // A page ends the walk only with the page-error message (a failure of the reader's own) or
+    // as a repeat; a table that is not an entry ends the page alone, leaving the cursor be.
+    if (!walk.DoneMessage.isEmpty()) {
+        if (walk.DoneMessage != texts::pageErrorMessage())
+            problems.append(QStringLiteral("completion message \"%1\" from the reader").arg(walk.DoneMessage));
+        if (!(walk.PageCursor + 1 > pageCount))
+            problems.append(QStringLiteral("page error leaves cursor %1 within %2 pages").arg(walk.PageCursor).arg(pageCount));
+    } else if (walk.PageCursor != 0 && walk.PageCursor != roundHalfEvenToInt32(pageCount)) {
+        problems.append(QStringLiteral("cursor %1 after a page of %2 pages").arg(walk.PageCursor).arg(pageCount));
+    }
 
     const TableSnapshot afterFirstReading(walk);
     const QString firstEntry = walk.LastFirstEntry;

@@ -2,17 +2,25 @@
 
 #include "browser/browser.h"
 #include "core/domain_field.h"
+#include "core/texts.h"
+#include "export/exporter.h"
 #include "window_icon.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTranslator>
 #include <QUrl>
 
@@ -79,6 +87,46 @@ QString displayText(const QString &text)
     return shown;
 }
 
+// The export's formats as the save dialog offers them, CSV first (the default).
+struct ExportChoice
+{
+    QString filter;
+    QString suffix;
+    ExportFormat format;
+};
+const std::array<ExportChoice, 3> &exportChoices()
+{
+    static const std::array<ExportChoice, 3> choices{{
+        {QStringLiteral("CSV 文件 (*.csv)"), QStringLiteral("csv"), ExportFormat::Csv},
+        {QStringLiteral("JSON 文件 (*.json)"), QStringLiteral("json"), ExportFormat::Json},
+        {QStringLiteral("文本文件 (*.txt)"), QStringLiteral("txt"), ExportFormat::Text},
+    }};
+    return choices;
+}
+
+// The choice whose ending `suffix` is (any case), or null.
+const ExportChoice *choiceBySuffix(const QString &suffix)
+{
+    for (const ExportChoice &choice : exportChoices()) {
+        if (choice.suffix.compare(suffix, Qt::CaseInsensitive) == 0)
+            return &choice;
+    }
+    return nullptr;
+}
+
+// "<domain>-<yyyyMMdd-HHmm>.csv", with what a file name cannot hold replaced by "_".
+QString defaultExportName(const QString &domain, const QDateTime &startedAt)
+{
+    QString name = domain.trimmed();
+    for (QChar &c : name) {
+        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c))
+            c = QLatin1Char('_');
+    }
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        name.prepend(QStringLiteral("korvane"));
+    return name + QLatin1Char('-') + startedAt.toString(QStringLiteral("yyyyMMdd-HHmm")) + QStringLiteral(".csv");
+}
+
 } // namespace
 
 void installFontSubstitutions()
@@ -121,7 +169,13 @@ void DomainField::mousePressEvent(QMouseEvent *event)
 Form1::Form1(Browser &browser, Origins origins, QWidget *parent)
     : QWidget(parent)
     , m_exit([] { QCoreApplication::exit(0); })
-    , m_logic(*this, browser, std::move(origins))
+    , m_saveDialog([this](const QString &suggested, const QStringList &filters, QString *selected) {
+        return runSaveDialog(suggested, filters, selected);
+    })
+    , m_wallClock([] { return QDateTime::currentDateTime(); })
+    , m_engine(origins.engine)
+    , m_browser(browser)
+    , m_logic(*this, m_browser, std::move(origins))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Korvane-2011圣诞版"));
@@ -202,6 +256,106 @@ Form1::Form1(Browser &browser, Origins origins, QWidget *parent)
     // Enter in the domain field (main keyboard or keypad) is a click on the default button.
     connect(Text1, &QLineEdit::returnPressed, CmdOk, &QPushButton::click);
     connect(cmdCancel, &QPushButton::clicked, this, &Form1::OnExitClick);
+    setUpReportMenu();
+}
+
+void Form1::setUpReportMenu()
+{
+    m_reportMenu = new QMenu(this);
+    QAction *copy = m_reportMenu->addAction(QStringLiteral("复制"), TextResult, &QPlainTextEdit::copy);
+    copy->setEnabled(false);
+    connect(TextResult, &QPlainTextEdit::copyAvailable, copy, &QAction::setEnabled);
+    m_reportMenu->addAction(QStringLiteral("全选"), TextResult, &QPlainTextEdit::selectAll);
+    m_reportMenu->addSeparator();
+    m_exportAction = m_reportMenu->addAction(QStringLiteral("导出…"), this, &Form1::exportAnalysis);
+    m_exportAction->setShortcut(QKeySequence::Save);
+    m_exportAction->setEnabled(false);
+    addAction(m_exportAction); // Ctrl+S anywhere in the window
+
+    TextResult->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(TextResult, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        m_reportMenu->popup(TextResult->viewport()->mapToGlobal(pos));
+    });
+
+    connect(&m_logic, &Form1Logic::analysisStarted, this, [this] {
+        m_exportAction->setEnabled(false);
+        m_browser.resetCounts();
+        m_analysedDomain = Text1->text();
+        m_startedAt = m_wallClock();
+        m_finishedAt = QDateTime();
+    });
+    connect(&m_logic, &Form1Logic::analysisFinished, this, [this] {
+        m_finishedAt = m_wallClock();
+        m_exportAction->setEnabled(true);
+    });
+}
+
+// The save dialog: picking a filter puts its ending on the name, so that the name shown, the
+// format written and the file the dialog asks about overwriting are the same.
+QString Form1::runSaveDialog(const QString &suggested, const QStringList &filters, QString *selectedFilter)
+{
+    QFileDialog dialog(this, QStringLiteral("导出"), QFileInfo(suggested).absolutePath(), filters.join(QStringLiteral(";;")));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectNameFilter(*selectedFilter);
+    dialog.selectFile(QFileInfo(suggested).fileName());
+    dialog.setDefaultSuffix(exportChoices()[0].suffix);
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, suggested](const QString &filter) {
+        for (const ExportChoice &choice : exportChoices()) {
+            if (choice.filter != filter)
+                continue;
+            dialog.setDefaultSuffix(choice.suffix);
+            const QFileInfo name(dialog.selectedFiles().value(0, suggested));
+            if (choiceBySuffix(name.suffix()))
+                dialog.selectFile(name.completeBaseName() + QLatin1Char('.') + choice.suffix);
+        }
+    });
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    *selectedFilter = dialog.selectedNameFilter();
+    return dialog.selectedFiles().value(0);
+}
+
+void Form1::exportAnalysis()
+{
+    if (m_logic.record().State != texts::stateComp())
+        return;
+
+    QStringList filters;
+    for (const ExportChoice &choice : exportChoices())
+        filters.append(choice.filter);
+    if (m_exportFolder.isEmpty())
+        m_exportFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString suggested = QDir(m_exportFolder).filePath(defaultExportName(m_analysedDomain, m_startedAt));
+    QString selected = filters[0];
+    QString path = m_saveDialog ? m_saveDialog(suggested, filters, &selected) : QString();
+    if (path.isEmpty())
+        return;
+
+    // The format follows the name's ending; a name without a known one takes the filter's.
+    const ExportChoice *choice = choiceBySuffix(QFileInfo(path).suffix());
+    if (!choice) {
+        choice = &exportChoices()[qMax(0, int(filters.indexOf(selected)))];
+        path += QLatin1Char('.') + choice->suffix;
+    }
+
+    FinishedAnalysis analysis;
+    analysis.domain = m_analysedDomain;
+    analysis.engine = m_engine;
+    analysis.startedAt = m_startedAt;
+    analysis.finishedAt = m_finishedAt;
+    analysis.status = statusText();
+    analysis.report = m_resultText;
+    analysis.record = m_logic.record();
+    analysis.pagesRequested = m_browser.pagesRequested();
+    analysis.pagesRead = m_browser.pagesRead();
+
+    QString error;
+    if (!saveExport(path, exportDocument(analysis, {choice->format, true}), &error)) {
+        showMessage(QStringLiteral("无法导出到 %1：%2").arg(QDir::toNativeSeparators(path), error),
+                    QStringLiteral("导出"));
+        return;
+    }
+    m_exportFolder = QFileInfo(path).absolutePath();
 }
 
 Form1::~Form1()

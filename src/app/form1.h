@@ -3,8 +3,10 @@
 #include "core/form_view.h"
 #include "crawl/addresses.h"
 #include "crawl/form1_logic.h"
+#include "crawl/metered_browser.h"
 
 #include <QCursor>
+#include <QDateTime>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QList>
@@ -15,7 +17,9 @@
 #include <array>
 #include <functional>
 
+class QAction;
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -59,6 +63,18 @@ public:
     // What opening a link does (tests replace the desktop's browser).
     void setOpenHandler(std::function<void(const QString &)> handler) { m_open = std::move(handler); }
 
+    // Export of the last analysis ("导出…" in the report box's menu, Ctrl+S): enabled once an
+    // analysis has reached "COMP", until the next one starts.
+    QMenu *reportMenu() const { return m_reportMenu; }
+    QAction *exportAction() const { return m_exportAction; }
+    // The save dialog: gets the suggested path and the filters (the selected one in
+    // *selectedFilter), returns the chosen path or an empty text. By default the modal file
+    // dialog; tests put in one that answers at once.
+    using SaveDialog = std::function<QString(const QString &suggested, const QStringList &filters, QString *selectedFilter)>;
+    void setSaveDialog(SaveDialog dialog) { m_saveDialog = std::move(dialog); }
+    // The date and time an analysis starts and ends at (tests pin it).
+    void setWallClock(std::function<QDateTime()> clock) { m_wallClock = std::move(clock); }
+
     // FormView
     QString domainText() const override;
     QString markerText() const override;
@@ -97,6 +113,9 @@ protected:
 
 private:
     void OnExitClick();
+    void setUpReportMenu();
+    void exportAnalysis();
+    QString runSaveDialog(const QString &suggested, const QStringList &filters, QString *selectedFilter);
 
     bool m_busy = false; // the pointer is the hourglass (11)
     // The controls that have a pointer of their own (the text boxes' I-beam, the link labels'
@@ -106,6 +125,20 @@ private:
     std::function<void()> m_exit;
     std::function<void(const QString &, const QString &)> m_message;
     std::function<void(const QString &)> m_open;
+    SaveDialog m_saveDialog;
+    std::function<QDateTime()> m_wallClock;
+
+    // The analysis as export needs it, beside what the logic keeps.
+    QString m_engine;
+    QString m_analysedDomain;
+    QDateTime m_startedAt;
+    QDateTime m_finishedAt;
+    QString m_exportFolder;
+
+    QMenu *m_reportMenu = nullptr;
+    QAction *m_exportAction = nullptr;
+
+    MeteredBrowser m_browser; // in front of the browser given: counts the pages of an analysis
     Form1Logic m_logic;
 };
 

@@ -15,6 +15,8 @@ namespace korvane {
 // on the user-interface thread, once for the top-level document (frame == topLevelObject())
 // and possibly for frames (any other frame object). A load that fails also completes, with a
 // small error document, and lastNavigationFailed() then tells so until the next navigate().
+// A load that the search engine answered with its verification (captcha) page completes too,
+// and lastNavigationRefused() tells so; such a load is refused, not failed.
 class Browser : public QObject
 {
     Q_OBJECT
@@ -29,6 +31,10 @@ public:
 
     // Whether the load that completed last failed (network error, HTTP error, time-out).
     virtual bool lastNavigationFailed() const = 0;
+
+    // Whether the search engine refused the load that completed last: it redirected to its
+    // verification pages (not followed) or served one (see verification.h).
+    virtual bool lastNavigationRefused() const = 0;
 
     // "The control's own object": the identity that documentComplete passes as its frame for
     // the top-level document.

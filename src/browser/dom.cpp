@@ -4,6 +4,7 @@
 
 #include <libxml/HTMLparser.h>
 #include <libxml/HTMLtree.h>
+#include <libxml/dict.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
@@ -395,7 +396,7 @@ QString tagNameOf(const xmlNode *node)
 
 [[noreturn]] void failMissingMember(const xmlNode *node, const char *member)
 {
-    fail(FailureCode::MissingMember,
+    fail(FailureCode::DomMissingMember,
          QStringLiteral("%1 has no member %2").arg(tagNameOf(node), QLatin1String(member)));
 }
 
@@ -436,11 +437,63 @@ QString textContent(const xmlNode *node)
     return text;
 }
 
+// Elements whose text keeps its white space as written.
+bool keepsWhiteSpace(const xmlNode *node)
+{
+    return isOneOf(node, {"pre", "textarea", "xmp", "listing", "plaintext", "script", "style"});
+}
+
+// Folds every run of white space (space, tab, CR, LF, FF) in a text node to one space, as the
+// desktop browser did when it built its document. Nothing is trimmed; U+00A0 is not white space.
+void foldWhiteSpace(xmlNode *text, xmlDoc *doc)
+{
+    xmlChar *content = text->content;
+    if (content == nullptr)
+        return;
+    // Most text needs nothing: find the first place that does.
+    xmlChar *p = content;
+    for (; *p != 0; ++p) {
+        if (isFoldedWhiteSpace(char(*p)) && (*p != ' ' || isFoldedWhiteSpace(char(p[1]))))
+            break;
+    }
+    if (*p == 0)
+        return;
+
+    // Content owned by the parser's dictionary may be shared, and content kept inside the node
+    // itself is not ours to shrink: those get a fresh copy.
+    const bool ownBuffer = content != reinterpret_cast<xmlChar *>(&text->properties)
+        && !(doc->dict != nullptr && xmlDictOwns(doc->dict, content) != 0);
+    std::string copy;
+    xmlChar *out = p;
+    if (!ownBuffer) {
+        copy.assign(chars(content));
+        out = reinterpret_cast<xmlChar *>(copy.data()) + (p - content);
+        p = out;
+    }
+    while (*p != 0) {
+        if (isFoldedWhiteSpace(char(*p))) {
+            *out++ = ' ';
+            while (isFoldedWhiteSpace(char(*p)))
+                ++p;
+        } else {
+            *out++ = *p++;
+        }
+    }
+    *out = 0;
+    if (!ownBuffer)
+        xmlNodeSetContent(text, reinterpret_cast<const xmlChar *>(copy.c_str()));
+}
+
+// Moves content out of void elements that the parser let swallow it, and folds white space;
+// one pass over the tree.
+//
 // The parser predates some void elements (WBR, EMBED, SOURCE, TRACK) and lets them swallow
 // what follows. A browser never gives a void element content: move any such content out to
 // follow the element, in order, so that the tree, innerHTML and innerText agree with a browser.
-void hoistContentOfVoidElements(xmlDoc *doc)
+void settleTree(xmlDoc *doc, Document::WhiteSpace whiteSpace)
 {
+    const bool fold = whiteSpace == Document::WhiteSpace::Fold;
+    int keeping = 0; // open elements that keep their white space
     xmlNode *root = reinterpret_cast<xmlNode *>(doc);
     xmlNode *node = root->children;
     while (node != nullptr) {
@@ -459,8 +512,12 @@ void hoistContentOfVoidElements(xmlDoc *doc)
             node->children = nullptr;
             node->last = nullptr;
         }
+        if (fold && keeping == 0 && node->type == XML_TEXT_NODE)
+            foldWhiteSpace(node, doc);
         if (node->children != nullptr && (isElement(node) || node->type == XML_DOCUMENT_NODE
                                           || node->type == XML_HTML_DOCUMENT_NODE)) {
+            if (keepsWhiteSpace(node))
+                ++keeping;
             node = node->children;
             continue;
         }
@@ -468,6 +525,8 @@ void hoistContentOfVoidElements(xmlDoc *doc)
             node = node->parent;
             if (node == root || node == nullptr)
                 return;
+            if (keepsWhiteSpace(node))
+                --keeping;
         }
         node = node->next;
     }
@@ -595,7 +654,7 @@ ElementList Element::cells() const
 Element ElementList::item(int index) const
 {
     if (index < 0 || index >= length()) {
-        fail(FailureCode::IndexOutOfRange,
+        fail(FailureCode::DomIndexOutOfRange,
              QStringLiteral("index %1 outside a collection of %2").arg(index).arg(length()));
     }
     return Element(m_document, m_nodes[size_t(index)]);
@@ -607,10 +666,15 @@ std::vector<xmlNode *> elementsNamed(xmlDoc *doc, const QByteArray &wanted);
 
 // --- Document --------------------------------------------------------------------------------
 
-std::shared_ptr<const Document> Document::parse(const QString &html, const QUrl &address)
+std::shared_ptr<const Document> Document::parse(const QString &html, const QUrl &address,
+                                                WhiteSpace whiteSpace)
 {
     initialiseParser();
-    const QByteArray utf8 = html.toUtf8();
+    QByteArray utf8 = html.toUtf8();
+    // The parser drops form feeds (they are not XML characters); a browser reads them as white
+    // space.
+    if (utf8.contains('\f'))
+        utf8.replace('\f', ' ');
     constexpr int options = HTML_PARSE_RECOVER | HTML_PARSE_NONET | HTML_PARSE_NOERROR
         | HTML_PARSE_NOWARNING | HTML_PARSE_IGNORE_ENC | HTML_PARSE_NODEFDTD;
     xmlDoc *doc = nullptr;
@@ -622,7 +686,7 @@ std::shared_ptr<const Document> Document::parse(const QString &html, const QUrl 
         }
     }
     if (doc != nullptr)
-        hoistContentOfVoidElements(doc);
+        settleTree(doc, whiteSpace);
     else
         doc = htmlNewDocNoDtD(nullptr, nullptr);
     if (doc == nullptr)
@@ -656,7 +720,7 @@ Element Document::body() const
         return true;
     });
     if (found == nullptr)
-        fail(FailureCode::ObjectRequired, QStringLiteral("the document has no body"));
+        fail(FailureCode::DomObjectRequired, QStringLiteral("the document has no body"));
     return Element(this, found);
 }
 
@@ -665,7 +729,7 @@ Element Document::all(const QString &name) const
     const QByteArray wanted = name.toUtf8();
     xmlNode *found = nullptr;
     if (wanted.isEmpty())
-        fail(FailureCode::ObjectRequired, QStringLiteral("no element with an empty id"));
+        fail(FailureCode::DomObjectRequired, QStringLiteral("no element with an empty id"));
     forEachElement(reinterpret_cast<xmlNode *>(m_doc), [&](const xmlNode *node) {
         const xmlAttr *attr = findAttribute(node, "id");
         if (attr == nullptr)
@@ -681,8 +745,14 @@ Element Document::all(const QString &name) const
         return true;
     });
     if (found == nullptr)
-        fail(FailureCode::ObjectRequired, QStringLiteral("no element with id %1").arg(name));
+        fail(FailureCode::DomObjectRequired, QStringLiteral("no element with id %1").arg(name));
     return Element(this, found);
+}
+
+QString Document::title() const
+{
+    const ElementList titles = getElementsByTagName(QStringLiteral("title"));
+    return titles.length() > 0 ? titles.item(0).innerText() : QString();
 }
 
 ElementList Document::getElementsByTagName(const QString &tagName) const

@@ -15,8 +15,8 @@
 //   valid as long as the Document they came from is alive; using one after its Document was
 //   destroyed is undefined. Keep the shared_ptr<const Document> for as long as you read.
 // - Every operation that cannot be carried out (no body, no element with that id, an index
-//   out of range, a member the element does not have) throws korvane::Failure with a code
-//   greater than zero. Nothing returns a null handle.
+//   out of range, a member the element does not have) throws korvane::Failure with one of the
+//   Dom* codes, which are not greater than zero. Nothing returns a null handle.
 
 struct _xmlNode;
 struct _xmlDoc;
@@ -40,13 +40,13 @@ public:
     // <span class="g">x</span> reads "<SPAN class=g>x</SPAN>".
     QString innerHTML() const;
     // An anchor's (A, AREA, LINK) absolute address, resolved against the document address.
-    // MissingMember for other elements.
+    // DomMissingMember for other elements.
     QString href() const;
     // Attribute values as text; empty when absent.
     QString title() const;
     QString id() const;
     // The value of a form-like element (INPUT, BUTTON, OPTION, TEXTAREA, SELECT, PARAM, LI,
-    // DATA, METER, PROGRESS, OUTPUT); MissingMember for others.
+    // DATA, METER, PROGRESS, OUTPUT); DomMissingMember for others.
     QString value() const;
     // Direct child elements (text and comments are not counted).
     ElementList children() const;
@@ -71,7 +71,7 @@ class ElementList
 {
 public:
     int length() const { return int(m_nodes.size()); }
-    // Item i counted from 0; IndexOutOfRange outside 0..length()-1.
+    // Item i counted from 0; DomIndexOutOfRange outside 0..length()-1.
     Element item(int index) const;
 
 private:
@@ -88,11 +88,23 @@ private:
 class Document
 {
 public:
+    // How text nodes keep their white space.
+    enum class WhiteSpace {
+        // As the desktop browser built its document: every run of space, tab, CR, LF and FF in
+        // a text node is one space, except inside PRE, TEXTAREA, XMP, LISTING, PLAINTEXT,
+        // SCRIPT and STYLE. No text node is dropped or trimmed; U+00A0 is not white space.
+        // innerHTML and innerText see the folded text.
+        Fold,
+        // As written in the source (the benchmark compares the cost of folding).
+        Keep,
+    };
+
     // Parses decoded HTML text into a document. `address` is the document's own address,
     // against which relative links resolve. Never touches the network and ignores the
     // document's own encoding hints (the text is already decoded). Never fails: any text
     // gives a document (possibly one without a body).
-    static std::shared_ptr<const Document> parse(const QString &html, const QUrl &address);
+    static std::shared_ptr<const Document> parse(const QString &html, const QUrl &address,
+                                                 WhiteSpace whiteSpace = WhiteSpace::Fold);
 
     ~Document();
     Document(const Document &) = delete;
@@ -100,11 +112,13 @@ public:
 
     const QUrl &address() const { return m_address; }
 
-    // The BODY element; ObjectRequired when the document has none.
+    // The BODY element; DomObjectRequired when the document has none.
     Element body() const;
     // document.All("name"): the first element whose id equals `name`, compared without
-    // regard to ASCII letter case; ObjectRequired when there is none.
+    // regard to ASCII letter case; DomObjectRequired when there is none.
     Element all(const QString &name) const;
+    // The text of the first TITLE element, white space folded and trimmed; empty without one.
+    QString title() const;
     // All elements with that tag name (case-insensitive), in document order.
     ElementList getElementsByTagName(const QString &tagName) const;
 

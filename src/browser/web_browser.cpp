@@ -1,6 +1,7 @@
 #include "browser/web_browser.h"
 
 #include "browser/charset.h"
+#include "browser/verification.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
@@ -80,19 +81,19 @@ void WebBrowser::navigate(const QString &address)
 {
     ++m_loadId;
     abandonPendingLoad();
-    m_failed = false;
+    m_end = LoadEnd::Loaded;
 
     const QString trimmed = address.trimmed();
     if (trimmed.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) == 0) {
         const QString blank = QStringLiteral("about:blank");
-        completeLater(Document::parse(QString(), QUrl(blank)), blank, false);
+        completeLater(Document::parse(QString(), QUrl(blank)), blank, LoadEnd::Loaded);
         return;
     }
 
     const QUrl url = requestUrl(address);
     if (!url.isValid() || !isWebScheme(url) || url.host().isEmpty()) {
         const QString reason = QStringLiteral("The address cannot be loaded: %1").arg(address);
-        completeLater(Document::parse(errorPageHtml(reason), url), address, true);
+        completeLater(Document::parse(errorPageHtml(reason), url), address, LoadEnd::Failed);
         return;
     }
 
@@ -151,7 +152,7 @@ void WebBrowser::loadFinished(QNetworkReply *reply)
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     auto failWith = [&](const QString &reason) {
         m_deadline.stop();
-        complete(Document::parse(errorPageHtml(reason), url), addressText(url), true);
+        complete(Document::parse(errorPageHtml(reason), url), addressText(url), LoadEnd::Failed);
     };
 
     if (reply->error() != QNetworkReply::NoError && status < 300)
@@ -163,6 +164,14 @@ void WebBrowser::loadFinished(QNetworkReply *reply)
             if (!isWebScheme(next) || !next.isValid())
                 return failWith(QStringLiteral("Redirected to an address that cannot be loaded: %1")
                                     .arg(addressText(next)));
+            if (isVerificationAddress(next)) {
+                // The engine wants a person to solve a puzzle: nothing is sent there.
+                m_deadline.stop();
+                const QString reason =
+                    QStringLiteral("The search engine asked for a verification: %1").arg(addressText(next));
+                complete(Document::parse(errorPageHtml(reason), next), addressText(next), LoadEnd::Refused);
+                return;
+            }
             if (++m_redirects > kMaxRedirects)
                 return failWith(QStringLiteral("Too many redirects."));
             startRequest(next);
@@ -181,7 +190,9 @@ void WebBrowser::loadFinished(QNetworkReply *reply)
     m_deadline.stop();
     const QByteArray bytes = reply->readAll();
     const QString html = decodeHtml(bytes, reply->rawHeader(QByteArrayLiteral("Content-Type")));
-    complete(Document::parse(html, url), addressText(url), false);
+    auto document = Document::parse(html, url);
+    const LoadEnd end = isVerificationPage(*document) ? LoadEnd::Refused : LoadEnd::Loaded;
+    complete(std::move(document), addressText(url), end);
 }
 
 void WebBrowser::failPendingLoad(const QString &reason)
@@ -190,24 +201,24 @@ void WebBrowser::failPendingLoad(const QString &reason)
         return;
     const QUrl url = m_reply->url();
     abandonPendingLoad();
-    complete(Document::parse(errorPageHtml(reason), url), addressText(url), true);
+    complete(Document::parse(errorPageHtml(reason), url), addressText(url), LoadEnd::Failed);
 }
 
 void WebBrowser::completeLater(std::shared_ptr<const Document> document, const QString &address,
-                               bool failed)
+                               LoadEnd end)
 {
     const quint64 loadId = m_loadId;
-    QTimer::singleShot(0, this, [this, loadId, document = std::move(document), address, failed] {
+    QTimer::singleShot(0, this, [this, loadId, document = std::move(document), address, end] {
         if (loadId == m_loadId)
-            complete(document, address, failed);
+            complete(document, address, end);
     });
 }
 
 void WebBrowser::complete(std::shared_ptr<const Document> document, const QString &address,
-                          bool failed)
+                          LoadEnd end)
 {
     m_document = std::move(document);
-    m_failed = failed;
+    m_end = end;
     emit documentComplete(topLevelObject(), address);
 }
 

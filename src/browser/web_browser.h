@@ -23,6 +23,9 @@ namespace korvane {
 //   redirects, a body larger than maxBodyBytes(), no answer within the time-out) completes with
 //   a small error document, and lastNavigationFailed() is true until the next navigate().
 //   Addresses other than http, https and about:blank fail the same way.
+// - A redirect to the search engine's verification pages is not followed: the load completes
+//   at once with a small stand-in document, and lastNavigationRefused() is true. A loaded page
+//   that is a verification page completes as itself, refused too (verification.h).
 // - A navigate() while a load is pending abandons that load: it raises no event.
 // - Cookies are kept for as long as the browser lives; redirects are followed up to 10 times.
 class WebBrowser : public Browser
@@ -34,7 +37,8 @@ public:
 
     void navigate(const QString &address) override;
     std::shared_ptr<const Document> document() const override { return m_document; }
-    bool lastNavigationFailed() const override { return m_failed; }
+    bool lastNavigationFailed() const override { return m_end == LoadEnd::Failed; }
+    bool lastNavigationRefused() const override { return m_end == LoadEnd::Refused; }
 
     // The longest a whole load may take, redirects and body included. 30 s unless set.
     void setTimeout(std::chrono::milliseconds timeout);
@@ -51,12 +55,14 @@ public:
     static QUrl requestUrl(const QString &address);
 
 private:
+    enum class LoadEnd { Loaded, Failed, Refused };
+
     void startRequest(const QUrl &url);
     void abandonPendingLoad();
     void loadFinished(QNetworkReply *reply);
     void failPendingLoad(const QString &reason);
-    void completeLater(std::shared_ptr<const Document> document, const QString &address, bool failed);
-    void complete(std::shared_ptr<const Document> document, const QString &address, bool failed);
+    void completeLater(std::shared_ptr<const Document> document, const QString &address, LoadEnd end);
+    void complete(std::shared_ptr<const Document> document, const QString &address, LoadEnd end);
 
     QNetworkAccessManager *m_network;
     QPointer<QNetworkReply> m_reply;
@@ -65,7 +71,7 @@ private:
     int m_redirects = 0;
     std::chrono::milliseconds m_timeout{30000};
     std::shared_ptr<const Document> m_document;
-    bool m_failed = false;
+    LoadEnd m_end = LoadEnd::Loaded;
 };
 
 // The page shown for a load that failed: an HTML document whose body says the page cannot be

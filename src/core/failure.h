@@ -6,16 +6,21 @@
 
 namespace korvane {
 
-// Failure codes. Every code is greater than zero: a procedure that catches a Failure at its
-// tail can rely on that (a page that cannot be read always ends the walk with its message).
+// Failure codes. The program's own steps fail with codes greater than zero. The document
+// object model fails with codes not greater than zero, as the desktop browser component's
+// automation errors did: the results-page reader ends a page silently on those (a table that
+// is not a result entry), and ends the walk with its message on the others.
 enum class FailureCode : int {
+    DomMissingMember = -438,   // the element has no such member (href of a DIV, rows of a P, ...)
+    DomObjectRequired = -424,  // no body, no element with that id
+    DomIndexOutOfRange = -9,   // an index outside a collection (children, rows, cells, tags)
+
     InvalidCall = 5,           // an argument or call that makes no sense (negative length, ...)
     Overflow = 6,              // a checked 16/32-bit counter or index passed its limit
     OutOfMemory = 7,           // an allocation that cannot be satisfied
     IndexOutOfRange = 9,       // an index outside a collection or an allocated array
     TypeMismatch = 13,         // a text that does not read as a number
-    ObjectRequired = 424,      // no document, no body, no element where one was needed
-    MissingMember = 438,       // the element has no such member (href of a DIV, rows of a P, ...)
+    ObjectRequired = 424,      // no document where one was needed
     NavigationFailed = 1001,   // the browser could not load the page
 };
 

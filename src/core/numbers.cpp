@@ -40,11 +40,11 @@ qint32 roundHalfEvenToInt32(double value)
     return static_cast<qint32>(rounded);
 }
 
-double parseLocaleNumber(const QString &text)
+double parseEngineNumber(const QString &text)
 {
     const QString trimmed = text.trimmed();
-    const QLocale system = QLocale::system();
-    const QLocale locale = system.language() == QLocale::C ? QLocale::c() : system;
+    // The C locale's conventions are the engine's: "," groups, "." is the decimal point.
+    const QLocale locale = QLocale::c();
     bool ok = false;
     double value = locale.toDouble(trimmed, &ok);
     if (!ok && trimmed.startsWith(QLatin1Char('+')))

@@ -15,11 +15,11 @@ qint32 checkedAdd32(qint32 a, qint32 b);
 // Fails with Overflow outside the 32-bit signed range (and for NaN).
 qint32 roundHalfEvenToInt32(double value);
 
-// Locale-aware text-to-number conversion: surrounding blanks, a sign, and the user locale's
-// digit-group and decimal separators are accepted. Under the C/POSIX locale the comma groups
-// and the full stop is the decimal point ("4,050" reads 4050). Text that is not a number, the
+// A number as the search engine writes it, whatever the user's locale: surrounding blanks, a
+// sign, the comma grouping digits and the full stop as the decimal point ("4,050" reads 4050,
+// "12.7" reads 12.7, also under a German or French desktop). Text that is not a number, the
 // empty text included, fails with TypeMismatch.
-double parseLocaleNumber(const QString &text);
+double parseEngineNumber(const QString &text);
 
 // Plain decimal reading: optional blanks, optional sign, digits with an optional decimal
 // point. No grouping, no exponent. Fails with TypeMismatch.

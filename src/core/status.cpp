@@ -16,4 +16,15 @@ void ShowStatus(const AnalysisRecord &record, FormView &view, const QString &key
         view.setStatusText(record.DoneMessage.isEmpty() ? texts::statusComp() : record.DoneMessage);
 }
 
+AnalysisOutcome outcomeOf(const AnalysisRecord &record)
+{
+    if (record.State != texts::stateComp())
+        return AnalysisOutcome::Stopped;
+    if (record.DoneMessage == texts::refusalMessage())
+        return AnalysisOutcome::Refused;
+    if (record.DoneMessage == texts::pageErrorMessage())
+        return AnalysisOutcome::PageError;
+    return AnalysisOutcome::Complete;
+}
+
 } // namespace korvane

@@ -9,4 +9,12 @@ namespace korvane {
 // not empty. A keyword outside the four leaves the status line as it was.
 void ShowStatus(const AnalysisRecord &record, FormView &view, const QString &keyword);
 
+// How the last analysis ended, read off the record:
+// - Complete: the report was written and no page failed;
+// - PageError: the report was written from what was read before a page could not be loaded or read;
+// - Refused: the engine asked for a verification; the report holds what was read before;
+// - Stopped: a failure stopped the walk without a report (the state is still "ANAING").
+enum class AnalysisOutcome { Complete, PageError, Refused, Stopped };
+AnalysisOutcome outcomeOf(const AnalysisRecord &record);
+
 } // namespace korvane

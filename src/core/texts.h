@@ -20,6 +20,8 @@ inline QString pageErrorMessage()
 {
     return QStringLiteral("分析完成，但出现了页面无法访问的错误，您可以尝试再次分析！");
 }
+// Completion message of a walk that the engine stopped with a verification page.
+inline QString refusalMessage() { return QStringLiteral("分析中止，搜索引擎要求安全验证，请稍后再试！"); }
 // Completion message when no linking site was found.
 inline QString noSiteMessage() { return QStringLiteral("分析已完成，未找到外链网站！"); }
 

@@ -28,6 +28,12 @@ QString &pageUrlAt(QStringList &urls, qint64 index)
 
 } // namespace
 
+// Why the page that just completed gave nothing to read.
+QString Form1Logic::unreadPageMessage() const
+{
+    return m_browser.lastNavigationRefused() ? texts::refusalMessage() : texts::pageErrorMessage();
+}
+
 // The walk covers the results pages that hold results, and no more: pages 0 to
 // ceil(total / 10) - 1 (35 results: pages 0-3; 40 results: pages 0-3; 7 results: page 0).
 // The engine serves no page past index 75, so neither does the walk. -1 when there is
@@ -73,10 +79,10 @@ void Form1Logic::OnDocumentComplete(const QObject *frame, const QString &address
 
 void Form1Logic::handleQueryPage()
 {
-    if (m_browser.lastNavigationFailed()) {
-        // The engine could not be reached: there is no total, and saying "no linking site"
-        // would be a claim the program cannot make.
-        m_record.DoneMessage = texts::pageErrorMessage();
+    if (m_browser.lastNavigationRefused() || m_browser.lastNavigationFailed()) {
+        // The engine could not be reached, or wants a verification: there is no total, and
+        // saying "no linking site" would be a claim the program cannot make.
+        m_record.DoneMessage = unreadPageMessage();
         finishWalk();
         return;
     }
@@ -101,10 +107,11 @@ void Form1Logic::handleQueryPage()
 
 void Form1Logic::handleResultsPage()
 {
-    if (m_browser.lastNavigationFailed()) {
-        // A page that could not be loaded ends the walk as one that could not be read.
+    if (m_browser.lastNavigationRefused() || m_browser.lastNavigationFailed()) {
+        // A page that could not be loaded, or that the engine refused, ends the walk as one
+        // that could not be read; the report holds what the earlier pages gave.
         m_record.PageCursor = roundHalfEvenToInt32(m_record.PageCount + 1);
-        m_record.DoneMessage = texts::pageErrorMessage();
+        m_record.DoneMessage = unreadPageMessage();
     } else {
         const auto document = m_browser.document();
         if (!document)

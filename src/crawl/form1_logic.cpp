@@ -45,6 +45,7 @@ void Form1Logic::OnWindowLoad()
 
 void Form1Logic::OnAnalyseClick()
 {
+    emit analysisStarted();
     m_record.PageCount = 0;
     m_record.PageCursor = 0;
     m_record.eraseSiteTable();

@@ -41,6 +41,8 @@ public:
     const LinkLabels &linkLabels() const { return m_labels; }
 
 signals:
+    // Analyse was pressed: a new analysis starts (raised before anything of it is done).
+    void analysisStarted();
     // The report has been written and the state is "COMP".
     void analysisFinished();
     // A failure stopped the walk without a report; the state stays "ANAING".
@@ -53,6 +55,7 @@ private:
     void handleResultsPage();
     void finishWalk();
     int lastWalkedPage() const;
+    QString unreadPageMessage() const;
     void navigate(const QString &address);
 
     FormView &m_view;

@@ -1,5 +1,6 @@
 #include "parse/result_page.h"
 
+#include "browser/character_references.h"
 #include "core/failure.h"
 #include "core/numbers.h"
 #include "core/texts.h"
@@ -71,15 +72,22 @@ const QString &piece(const QStringList &pieces, qsizetype index, const QString &
 
 // "host/path 2011-12-5 " gives the address and the date. A line of four or more pieces
 // carries one more field before the date ("host/path 12K 2011-12-5 ",
-// "host/pa ... 2011-12-5 "), so the date is then the third piece.
+// "host/pa ... 2011-12-5 "), so the date is then the third piece. The line is markup: the
+// pieces are tallied as the text the engine displayed ("q?a=1&amp;b=2" is "q?a=1&b=2").
 void tallyAddressLine(AnalysisRecord &record, const QString &line)
 {
     // An empty line has no pieces at all (QString::split would give one empty piece).
     const QStringList pieces =
         line.isEmpty() ? QStringList() : line.split(QLatin1Char(' '), Qt::KeepEmptyParts);
     const QString &address = piece(pieces, 0, line);
-    const QString &date = piece(pieces, pieces.size() >= 4 ? 2 : 1, line);
-    TallyLink(record, address, date);
+    qsizetype dateIndex = pieces.size() >= 4 ? 2 : 1;
+    // The mark of a cut address is never the date: "host/pa ... 2011-4-19" (the engine's line
+    // without a trailing blank) has its date after the mark.
+    if (piece(pieces, dateIndex, line) == QLatin1String("...") && dateIndex + 1 < pieces.size()
+        && !pieces.at(dateIndex + 1).isEmpty())
+        ++dateIndex;
+    const QString &date = pieces.at(dateIndex);
+    TallyLink(record, decodeCharacterReferences(address), decodeCharacterReferences(date));
 }
 
 void readEntries(const Document &document, AnalysisRecord &record)

@@ -19,7 +19,7 @@ void readTotal(const Document &document, AnalysisRecord &record)
 {
     const ElementList bar = document.all(QStringLiteral("Page")).children();
     record.PageBarCount = bar.length();
-    // Item -1 of an empty bar fails with IndexOutOfRange.
+    // Item -1 of an empty bar fails with DomIndexOutOfRange.
     record.ScratchValue = bar.item(*record.PageBarCount - 1).innerText();
 
     record.TotalText = record.ScratchValue.mid(kTotalLeadIn);
@@ -29,7 +29,7 @@ void readTotal(const Document &document, AnalysisRecord &record)
                  .arg(record.ScratchValue));
     record.TotalText.chop(1);
 
-    record.TotalResults = std::floor(parseLocaleNumber(record.TotalText));
+    record.TotalResults = std::floor(parseEngineNumber(record.TotalText));
     const double total = *record.TotalResults;
 
     // A total that cannot be a page index is refused here, before PageCount is touched.

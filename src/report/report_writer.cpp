@@ -82,10 +82,15 @@ void appendRow(QString &text, const AnalysisRecord &record, int row)
 
 void writeNotice(AnalysisRecord &record, FormView &view)
 {
-    // A walk that ended on a page that could not be read keeps saying so.
-    if (record.DoneMessage != texts::pageErrorMessage())
+    // A walk that ended on a page that could not be read, or that the engine refused, keeps
+    // saying so, in the box as on the status line: "no linking site" would be a claim the
+    // program cannot make.
+    if (record.DoneMessage == texts::pageErrorMessage() || record.DoneMessage == texts::refusalMessage()) {
+        view.setResultText(lineBreak() + QStringLiteral("   ") + record.DoneMessage);
+    } else {
         record.DoneMessage = texts::noSiteMessage();
-    view.setResultText(lineBreak() + noticeText());
+        view.setResultText(lineBreak() + noticeText());
+    }
 
     // Neither counter keeps an earlier analysis's figure. PageCount is reset at every start and
     // is positive exactly when this analysis read a positive total.

@@ -1,20 +1,31 @@
 // The window offscreen: its controls and layout, the domain field, Analyse and Exit, the
-// keyboard, the busy pointer and Qt's own texts.
+// keyboard, the busy pointer, Qt's own texts and export.
 
 #include "app/form1.h"
 
+#include "engine_pages.h"
 #include "fake_browser.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 #include <QTimer>
 
 #include <memory>
@@ -45,6 +56,8 @@ private slots:
     void exitButton();
     void reportKeepsLineBreaks();
     void linkLabelClick();
+    void exportThroughMenu_data();
+    void exportThroughMenu();
     void buttonFocusIsVisible_data();
     void buttonFocusIsVisible();
     void busyPointerCoversEveryControl();
@@ -295,6 +308,123 @@ void TestForm1::linkLabelClick()
     QCOMPARE(opened, QStringList{QStringLiteral("http://x.test/p?q=1")});
 }
 
+void TestForm1::exportThroughMenu_data()
+{
+    QTest::addColumn<QString>("chosen");   // what the dialog returns, in a temporary folder
+    QTest::addColumn<int>("filter");       // the filter left selected: 0 CSV, 1 JSON, 2 text
+    QTest::addColumn<bool>("shortcut");    // Ctrl+S instead of the menu
+    QTest::addColumn<QString>("written");  // the file that must exist afterwards; empty: none
+
+    QTest::newRow("CSV, as suggested") << QStringLiteral("links.csv") << 0 << false << QStringLiteral("links.csv");
+    QTest::newRow("JSON by the name's suffix, Ctrl+S") << QStringLiteral("links.json") << 0 << true
+                                                       << QStringLiteral("links.json");
+    QTest::newRow("no suffix: the text filter's") << QStringLiteral("links") << 2 << false << QStringLiteral("links.txt");
+    QTest::newRow("folder missing: a message, nothing else") << QStringLiteral("no/such/links.csv") << 0 << false
+                                                             << QString();
+}
+
+void TestForm1::exportThroughMenu()
+{
+    QFETCH(QString, chosen);
+    QFETCH(int, filter);
+    QFETCH(bool, shortcut);
+    QFETCH(QString, written);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    const QDateTime started(QDate(2011, 12, 25), QTime(10, 30, 15), QTimeZone(8 * 3600));
+    window.setWallClock([&started] { return started; });
+    QList<QPair<QString, QString>> messages;
+    window.setMessageHandler([&messages](const QString &text, const QString &caption) { messages.append({text, caption}); });
+    QString suggested;
+    QStringList offered;
+    window.setSaveDialog([&](const QString &path, const QStringList &filters, QString *selected) {
+        suggested = path;
+        offered = filters;
+        if (*selected != filters.value(0))
+            return QString(); // CSV is not the default: cancel, and the test fails below
+        *selected = filters.value(filter);
+        return dir.filePath(chosen);
+    });
+    window.load();
+    browser.completeLast(QStringLiteral("<html><body></body></html>"));
+    window.show();
+
+    window.Text1->setText(QStringLiteral("www.example.com"));
+    QTest::mouseClick(window.CmdOk, Qt::LeftButton);
+    QVERIFY(!window.exportAction()->isEnabled());
+    const QString page = resultsPage({addressLine(QStringLiteral("a.cn/1"), QStringLiteral("2011-7-9")),
+                                      addressLine(QStringLiteral("b.cn/x,\"y\""), QStringLiteral("3小时前"))},
+                                     totalText(QStringLiteral("2")));
+    browser.completeLast(page); // the query page
+    browser.completeLast(page); // results page 0: the report
+    QCOMPARE(window.logic().record().State, QStringLiteral("COMP"));
+    QVERIFY(window.exportAction()->isEnabled());
+    const QString status = window.lbTip->text();
+    const QString report = window.TextResult->toPlainText();
+
+    if (shortcut) {
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(window.TextResult, Qt::Key_S, Qt::ControlModifier);
+    } else {
+        const QPoint at(10, 10);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, window.TextResult->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(window.TextResult->viewport(), &event);
+        QMenu *menu = window.reportMenu();
+        QTRY_VERIFY(menu->isVisible());
+        QStringList entries;
+        for (QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                entries.append(action->text());
+        }
+        QCOMPARE(entries, (QStringList{QStringLiteral("复制"), QStringLiteral("全选"), QStringLiteral("导出…")}));
+        menu->actions().constLast()->trigger();
+        menu->hide();
+    }
+
+    QCOMPARE(suggested, QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                            .filePath(QStringLiteral("www.example.com-20111225-1030.csv")));
+    QCOMPARE(offered.size(), 3);
+    QVERIFY(offered[0].contains(QLatin1String("*.csv")) && offered[1].contains(QLatin1String("*.json"))
+            && offered[2].contains(QLatin1String("*.txt")));
+    // The window itself is as it was.
+    QCOMPARE(window.lbTip->text(), status);
+    QCOMPARE(window.TextResult->toPlainText(), report);
+
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    if (written.isEmpty()) {
+        QCOMPARE(files, QStringList());
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].first.contains(dir.filePath(chosen)), qPrintable(messages[0].first));
+        return;
+    }
+    QCOMPARE(messages.size(), 0);
+    QCOMPARE(files, QStringList{written});
+    QFile file(dir.filePath(written));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    if (written.endsWith(QLatin1String(".csv"))) {
+        QCOMPARE(bytes, QByteArray("\xEF\xBB\xBF"
+                                   "domain,site,links,latest_date,latest_date_iso,latest_address\r\n"
+                                   "www.example.com,a.cn,1,2011-7-9,2011-07-09,a.cn/1\r\n"
+                                   "www.example.com,b.cn,1,3小时前,2011-12-25T07:30:15+08:00,\"b.cn/x,\"\"y\"\"\"\r\n"));
+    } else if (written.endsWith(QLatin1String(".json"))) {
+        const QJsonObject object = QJsonDocument::fromJson(bytes).object();
+        QCOMPARE(object.value(QLatin1String("domain")).toString(), QStringLiteral("www.example.com"));
+        QCOMPARE(object.value(QLatin1String("engine")).toString(), kOrigins.engine);
+        QCOMPARE(object.value(QLatin1String("started_at")).toString(), QStringLiteral("2011-12-25T10:30:15+08:00"));
+        QCOMPARE(object.value(QLatin1String("status")).toString(), status);
+        QCOMPARE(object.value(QLatin1String("pages_requested")).toInt(), 2); // the notice page is not counted
+        QCOMPARE(object.value(QLatin1String("pages_read")).toInt(), 2);
+        QCOMPARE(object.value(QLatin1String("rows")).toArray().size(), 2);
+    } else {
+        QCOMPARE(QString::fromUtf8(bytes), report + QLatin1Char('\n'));
+    }
+}
+
 void TestForm1::buttonFocusIsVisible_data()
 {
     QTest::addColumn<bool>("analyse"); // CmdOk, else cmdCancel
@@ -350,8 +480,10 @@ void TestForm1::busyPointerCoversEveryControl()
     window.setMousePointer(11);
     window.setMousePointer(11); // Analyse during a walk sets it again
     QCOMPARE(window.cursor().shape(), Qt::WaitCursor);
-    for (QWidget *control : controls)
-        QVERIFY2(control->cursor().shape() == Qt::WaitCursor, control->metaObject()->className());
+    for (QWidget *control : controls) {
+        if (control->window() == &window) // not the report box's menu, a window of its own
+            QVERIFY2(control->cursor().shape() == Qt::WaitCursor, control->metaObject()->className());
+    }
     QTest::mouseClick(window.CmdOk, Qt::LeftButton);
     QCOMPARE(browser.requested.size(), 2);
     QTest::mouseClick(window.cmdCancel, Qt::LeftButton);
@@ -377,14 +509,14 @@ void TestForm1::qtTextsInChinese()
     QVERIFY(!installQtTranslation(QStringLiteral(KORVANE_TEST_DATA_DIR "/no-such-folder")));
     FakeBrowser browser;
     Form1 window(browser, kOrigins);
-    QCOMPARE(menuTexts(window.TextResult->createStandardContextMenu()).last(), QStringLiteral("Select All"));
+    QCOMPARE(menuTexts(window.textLinkCount->createStandardContextMenu()).last(), QStringLiteral("Select All"));
 
     QVERIFY(installQtTranslation());
     QCOMPARE(menuTexts(window.Text1->createStandardContextMenu()),
              (QStringList{QStringLiteral("撤消(&U)"), QStringLiteral("重做(&R)"), QStringLiteral("剪切(&T)"),
                           QStringLiteral("复制(&C)"), QStringLiteral("粘贴(&P)"), QStringLiteral("删除"),
                           QStringLiteral("全选")}));
-    QCOMPARE(menuTexts(window.TextResult->createStandardContextMenu()),
+    QCOMPARE(menuTexts(window.textLinkCount->createStandardContextMenu()),
              (QStringList{QStringLiteral("复制(&C)"), QStringLiteral("全选")}));
 
     // The update notice's message box, as the window shows it.

@@ -50,9 +50,9 @@ QString escapeResult(const QString &text)
 QString failureName(FailureCode code)
 {
     switch (code) {
-    case FailureCode::IndexOutOfRange: return QStringLiteral("IndexOutOfRange");
-    case FailureCode::ObjectRequired: return QStringLiteral("ObjectRequired");
-    case FailureCode::MissingMember: return QStringLiteral("MissingMember");
+    case FailureCode::DomIndexOutOfRange: return QStringLiteral("IndexOutOfRange");
+    case FailureCode::DomObjectRequired: return QStringLiteral("ObjectRequired");
+    case FailureCode::DomMissingMember: return QStringLiteral("MissingMember");
     default: return QStringLiteral("code %1").arg(int(code));
     }
 }

@@ -5,6 +5,7 @@
 #include "core/failure.h"
 #include "http_test_server.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTest>
@@ -15,6 +16,8 @@ using namespace korvane;
 using korvane::testing::HttpTestServer;
 using Response = HttpTestServer::Response;
 using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(korvane::testing::HttpTestServer::Response)
 
 namespace {
 
@@ -49,6 +52,8 @@ private slots:
     void failuresCompleteWithAnErrorPage_data();
     void failuresCompleteWithAnErrorPage();
     void failureFlagLastsUntilTheNextNavigate();
+    void verificationPagesAreRefusals_data();
+    void verificationPagesAreRefusals();
     void aNewNavigateSupersedesThePendingOne();
     void loadsALargePage();
     void sendsBrowserHeaders();
@@ -215,6 +220,48 @@ void WebBrowserTest::failureFlagLastsUntilTheNextNavigate()
     QVERIFY(m_completions->wait(kWaitMs));
     QVERIFY(!m_browser->lastNavigationFailed());
     QCOMPARE(bodyText(*m_browser), QStringLiteral("fine"));
+}
+
+void WebBrowserTest::verificationPagesAreRefusals_data()
+{
+    // Each row scripts the server's answer to "/s".
+    QTest::addColumn<Response>("answer");
+    QTest::addColumn<bool>("refused");
+
+    QTest::newRow("302 to the verification host: not followed")
+        << Response::redirect("https://wappass.baidu.com/static/captcha/tuxing.html?&ak=0&backurl=x&timestamp=1&signature=2")
+        << true;
+    QTest::newRow("302 to the old verification host: not followed")
+        << Response::redirect("http://verify.baidu.com/verify?url=x") << true;
+    QTest::newRow("302 to the captcha path on the engine's own host: not followed")
+        << Response::redirect("/static/captcha/tuxing_v2.html?&ak=0") << true;
+    QTest::newRow("page titled 百度安全验证")
+        << Response::html(QStringLiteral("<html><head><title>百度安全验证</title></head><body>x</body></html>").toUtf8())
+        << true;
+    QFile old(QStringLiteral(KORVANE_TEST_DATA_DIR "/pages/verify_access_error_gb2312.html"));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QTest::newRow("GB2312 page titled 百度--您的访问出错了, labelled in the page only")
+        << Response::html(old.readAll(), "text/html") << true;
+    QTest::newRow("the words in the body only: a page like any other")
+        << Response::html(QStringLiteral("<html><head><title>百度搜索</title></head><body>百度安全验证</body></html>").toUtf8())
+        << false;
+}
+
+void WebBrowserTest::verificationPagesAreRefusals()
+{
+    QFETCH(Response, answer);
+    QFETCH(bool, refused);
+    m_server->setRoute(QStringLiteral("/s"), answer);
+
+    m_browser->navigate(m_server->urlText(QStringLiteral("/s")));
+    QVERIFY(m_completions->wait(kWaitMs));
+    QCOMPARE(m_completions->count(), 1);
+    QCOMPARE(m_browser->lastNavigationRefused(), refused);
+    QVERIFY(!m_browser->lastNavigationFailed());
+    QCOMPARE(m_server->requestCount(), 1); // nothing was asked of the verification pages
+
+    m_browser->navigate(QStringLiteral("about:blank"));
+    QVERIFY(!m_browser->lastNavigationRefused());
 }
 
 void WebBrowserTest::aNewNavigateSupersedesThePendingOne()

@@ -295,8 +295,8 @@ void TestPageWalk::failedQueryPage()
     w.browser.completeLast(QStringLiteral("<html><body>cannot connect</body></html>"), true);
     QCOMPARE(w.browser.requested.size(), 2);
     QCOMPARE(w.logic.record().State, QStringLiteral("COMP"));
-    QCOMPARE(w.view.result, QStringLiteral("\r\n   分析已完成，未找到外链网站！"));
-    // Not "no linking site found": the engine was never read.
+    // Not "no linking site found": the engine was never read. The box says so as well.
+    QCOMPARE(w.view.result, QStringLiteral("\r\n   分析完成，但出现了页面无法访问的错误，您可以尝试再次分析！"));
     QCOMPARE(w.view.status, texts::pageErrorMessage());
     QCOMPARE(w.view.pointer, 0);
 }

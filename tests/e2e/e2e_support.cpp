@@ -51,19 +51,17 @@ char *toString(const SiteRow &row)
     return QTest::toString(QStringLiteral("%1 | %2 | %3 | %4").arg(row.site).arg(row.count).arg(row.date, row.url));
 }
 
-QList<SiteRow> expectedRows(const EngineDomain &config, int tallied, const QList<int> &skippedPages)
+QList<SiteRow> expectedRows(const EngineDomain &config, int tallied, const QHash<int, int> &shortPages)
 {
     QList<EngineEntry> served;
-    for (int page = 0; served.size() < tallied && page < 1000; ++page) {
-        if (!skippedPages.contains(page))
-            served += FakeEngine::entries(config, page);
-    }
+    for (int page = 0; served.size() < tallied && page < 1000; ++page)
+        served += FakeEngine::entries(config, page).mid(0, shortPages.value(page, 10));
     served.resize(std::min<qsizetype>(served.size(), tallied));
 
     QList<SiteRow> rows;
     for (const EngineEntry &entry : std::as_const(served)) {
         // The address as the line shows it: bold runs dropped, up to the first blank.
-        QString shown = entry.line;
+        QString shown = entry.line.simplified();
         shown.remove(QStringLiteral("<b>"));
         shown.remove(QStringLiteral("</b>"));
         const QString address = shown.section(QLatin1Char(' '), 0, 0);
@@ -114,9 +112,9 @@ QString reportHeading(const QString &domain, qint64 total, int sites)
         + QStringLiteral("    站点数量= ") + QString::number(sites);
 }
 
-QString noticeReport()
+QString noticeReport(const QString &message)
 {
-    return QStringLiteral("\r\n   分析已完成，未找到外链网站！");
+    return QStringLiteral("\r\n   ") + (message.isEmpty() ? QStringLiteral("分析已完成，未找到外链网站！") : message);
 }
 
 EngineDomain domainOf(int total)

@@ -31,11 +31,11 @@ struct SiteRow
 char *toString(const SiteRow &row);
 
 // The rows a report lists once the first `tallied` entries that the engine serves for `config`
-// (page 0 on, in page order, leaving out `skippedPages`) have been counted. Worked out here from FakeEngine::entries with
+// (page 0 on, in page order; of a page in `shortPages` only its first that many) have been counted. Worked out here from FakeEngine::entries with
 // calendar arithmetic, independently of the program's own date handling: any "hours/minutes
 // ago" date is more recent than any calendar date, fewer minutes are more recent, a tie keeps
 // the date seen first, and the address follows the last entry that showed the kept date.
-QList<SiteRow> expectedRows(const EngineDomain &config, int tallied, const QList<int> &skippedPages = {});
+QList<SiteRow> expectedRows(const EngineDomain &config, int tallied, const QHash<int, int> &shortPages = {});
 
 // The table rows of a full report (CR LF lines), or an empty list when the text does not have
 // the report's shape (heading, two title lines, rows, 95 dashes).
@@ -44,8 +44,9 @@ int countSum(const QList<SiteRow> &rows);
 
 // The first line of a full report.
 QString reportHeading(const QString &domain, qint64 total, int sites);
-// The whole report box when no linking site was found.
-QString noticeReport();
+// The whole report box when no linking site was found: the no-site notice, or the message of a
+// walk that ended on an unread page before any site was tallied.
+QString noticeReport(const QString &message = QString());
 
 // An engine configuration that differs from the default only in its total.
 EngineDomain domainOf(int total);

@@ -38,6 +38,7 @@ constexpr qint64 kExitMs = 200; // from the click on Exit until the process has 
 
 const QString kPageError = QStringLiteral("分析完成，但出现了页面无法访问的错误，您可以尝试再次分析！");
 const QString kNoSite = QStringLiteral("分析已完成，未找到外链网站！");
+const QString kRefused = QStringLiteral("分析中止，搜索引擎要求安全验证，请稍后再试！");
 const QString kDone = QStringLiteral("分析已完成！");
 const QString kInvite = QStringLiteral("输入您的域名，点击“分析”按钮！");
 
@@ -277,8 +278,17 @@ void TestE2eWindow::walk_data()
     QTest::newRow("total that is not a number") << domain << words << QList<int>{-1} << -1 << kNoSite;
 
     EngineDomain queryFails = domainOf(45);
-    queryFails.httpErrors = {{0, 500}};
+    queryFails.httpErrors = {{-1, 500}};
     QTest::newRow("HTTP 500 on the query page") << domain << queryFails << QList<int>{-1} << -1 << kPageError;
+
+    EngineDomain firstFails = domainOf(45);
+    firstFails.httpErrors = {{0, 503}};
+    QTest::newRow("HTTP 503 on results page 0: nothing tallied")
+        << domain << firstFails << offsetsUpTo(0) << -1 << kPageError;
+
+    EngineDomain refused = domainOf(45);
+    refused.refusals = {{2, EngineDomain::Refusal::SecurityPage}};
+    QTest::newRow("verification page in mid-walk") << domain << refused << offsetsUpTo(20) << 20 << kRefused;
 }
 
 void TestE2eWindow::walk()
@@ -313,8 +323,9 @@ void TestE2eWindow::walk()
     const QString report = w.resultText();
     QCOMPARE(w.TextResult->toPlainText(), QString(report).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     if (tallied < 0) {
-        QCOMPARE(report, noticeReport());
-        QCOMPARE(w.textLinkCount->text(), QStringLiteral("0"));
+        QCOMPARE(report, noticeReport(status));
+        // The engine's total shows when one was read (a results page was asked for).
+        QCOMPARE(w.textLinkCount->text(), offsets.size() > 1 ? QString::number(config.total) : QStringLiteral("0"));
         QCOMPARE(w.textSiteCount->text(), QStringLiteral("0"));
         return;
     }

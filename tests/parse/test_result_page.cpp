@@ -65,6 +65,7 @@ private slots:
     void tableCountLimit_data();
     void tableCountLimit();
     void fixtureWalk();
+    void fixtureRealSpacing();
     void fixtureRepeat();
     void fixtureBadLine();
     void gb2312PageReadsAsUtf8Page();
@@ -106,6 +107,17 @@ void TestResultPage::addressLineShapes_data()
     QTest::newRow("minutes ago") << QStringLiteral("www.douban.com/group/topic/2/ 25分钟前 ")
                                  << QStringLiteral("www.douban.com/group/topic/2/")
                                  << QStringLiteral("25分钟前");
+    QTest::newRow("' ... ' and no trailing blank: the date follows the mark")
+        << QStringLiteral("wenku.example.com/view/ac14 ... 2011-4-19") << QStringLiteral("wenku.example.com/view/ac14")
+        << QStringLiteral("2011-4-19");
+    QTest::newRow("' ...' at the end: the mark is all there is")
+        << QStringLiteral("www.a.com/x ... ") << QStringLiteral("www.a.com/x") << QStringLiteral("...");
+    QTest::newRow("character references decoded after the split")
+        << QStringLiteral("www.a.com/q?a=1&amp;b=%22&#x27;&lt;&gt; 2011-12-5 ")
+        << QStringLiteral("www.a.com/q?a=1&b=%22'<>") << QStringLiteral("2011-12-5");
+    QTest::newRow("no-break space does not split")
+        << QStringLiteral("www.a.com/a&nbsp;b 2011-12-5 ") << QStringLiteral("www.a.com/a\u00a0b")
+        << QStringLiteral("2011-12-5");
     QTest::newRow("two blanks make an empty piece")
         << QStringLiteral("www.a.com/x  2011-12-5 ") << QStringLiteral("www.a.com/x")
         << QStringLiteral("2011-12-5");
@@ -135,21 +147,31 @@ void TestResultPage::unreadableEntries_data()
     QTest::addColumn<QString>("badTable");
     QTest::addColumn<double>("pageCount");
     QTest::addColumn<int>("cursor");
+    QTest::addColumn<QString>("message");
 
+    // The reader's own failures end the walk with the page-error message.
+    const QString pageError = texts::pageErrorMessage();
     QTest::newRow("address line without a blank, 4.5 pages")
-        << resultTable(2, QStringLiteral("www.b.com/")) << 4.5 << 6;
+        << resultTable(2, QStringLiteral("www.b.com/")) << 4.5 << 6 << pageError;
     QTest::newRow("empty address line, 9.5 pages (10.5 rounds to 10)")
-        << resultTable(2, QString()) << 9.5 << 10;
+        << resultTable(2, QString()) << 9.5 << 10 << pageError;
     QTest::newRow("bold tags only: empty after removal, 0 pages")
-        << resultTable(2, QStringLiteral("<b></b>")) << 0.0 << 1;
-    QTest::newRow("table without rows") << QStringLiteral("<table></table>") << 3.0 << 4;
-    QTest::newRow("row without cells")
-        << QStringLiteral("<table><tr></tr></table>") << 3.0 << 4;
+        << resultTable(2, QStringLiteral("<b></b>")) << 0.0 << 1 << pageError;
+    QTest::newRow("relative date without a number (tally fails)")
+        << resultTable(2, QStringLiteral("www.a.com/2 小时前 ")) << 1.5 << 2 << pageError;
+
+    // A table whose shape is not an entry's fails in the document model: the page's reading
+    // ends there, silently, and the walk goes on.
+    QTest::newRow("table without rows") << QStringLiteral("<table></table>") << 3.0 << 0 << QString();
+    QTest::newRow("row without cells") << QStringLiteral("<table><tr></tr></table>") << 3.0 << 0 << QString();
     QTest::newRow("first cell with one child element")
         << QStringLiteral("<table><tr><td><span class=\"g\">www.b.com/ 2011-1-1 </span></td></tr></table>")
-        << 3.0 << 4;
-    QTest::newRow("relative date without a number (tally fails)")
-        << resultTable(2, QStringLiteral("www.a.com/2 小时前 ")) << 1.5 << 2;
+        << 3.0 << 0 << QString();
+    QTest::newRow("related searches: first cell without a child element")
+        << QStringLiteral("<div id=\"rs\"><table cellpadding=\"0\"><tr><th rowspan=\"2\" class=\"tt\">相关搜索</th>"
+                          "<th><a href=\"s?wd=a\">a</a></th><td></td><th><a href=\"s?wd=b\">b</a></th></tr>"
+                          "<tr><th><a href=\"s?wd=c\">c</a></th></tr></table></div>")
+        << 3.0 << 0 << QString();
 }
 
 void TestResultPage::unreadableEntries()
@@ -166,7 +188,7 @@ void TestResultPage::unreadableEntries()
     ParseResultPage(*parsePage(html), record);
 
     QTEST(int(record.PageCursor), "cursor");
-    QCOMPARE(record.DoneMessage, texts::pageErrorMessage());
+    QTEST(record.DoneMessage, "message");
     QCOMPARE(siteNames(record), QStringList{QStringLiteral("www.a.com")});
     QVERIFY(record.LastFirstEntry.contains(QLatin1String("www.a.com/1 2011-12-5 ")));
 }
@@ -392,6 +414,28 @@ void TestResultPage::fixtureWalk()
     QCOMPARE(sites.at(3).latestDate, QStringLiteral("1小时前"));
     QCOMPARE(sites.at(10).name, QStringLiteral("blog.163.com"));
     QCOMPARE(sites.at(10).latestDate, QStringLiteral("2011-11-30"));
+}
+
+// The engine's real spacing and its related-searches table: every entry keeps its date, and
+// the table after the page bar ends the page without ending the walk.
+void TestResultPage::fixtureRealSpacing()
+{
+    AnalysisRecord record;
+    record.PageCount = 405;
+    record.PageCursor = 2;
+    ParseResultPage(*fixturePage(QStringLiteral("results_real_spacing.html")), record);
+    verifyWalkGoesOn(record, 2);
+    QCOMPARE(siteNames(record),
+             (QStringList{QStringLiteral("www.example.com"), QStringLiteral("blog.example.net"),
+                          QStringLiteral("wenku.example.com"), QStringLiteral("example.org"),
+                          QStringLiteral("bbs.example.cn"), QStringLiteral("www.example-links.cn"),
+                          QStringLiteral("tieba.example.com")}));
+    QCOMPARE(record.SiteLatestDates.mid(1),
+             (QStringList{QStringLiteral("2011-7-29"), QStringLiteral("2011-6-17"), QStringLiteral("2011-4-19"),
+                          QStringLiteral("2011-7-29"), QStringLiteral("2011-7-28"), QStringLiteral("2011-7-1"),
+                          QStringLiteral("5小时前")}));
+    QCOMPARE(record.SiteLatestUrls.at(4), QStringLiteral("example.org/"));
+    QCOMPARE(record.SiteLatestUrls.at(6), QStringLiteral("www.example-links.cn/go.php?id=3&from=bd"));
 }
 
 void TestResultPage::fixtureRepeat()

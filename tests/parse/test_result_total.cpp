@@ -3,6 +3,7 @@
 #include "core/analysis_record.h"
 #include "results_markup.h"
 
+#include <QLocale>
 #include <QTest>
 #include <QVariant>
 
@@ -59,11 +60,20 @@ class TestResultTotal : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void readTotal_data();
     void readTotal();
     void fixturePages_data();
     void fixturePages();
 };
+
+// The suite also runs on a German desktop (LC_ALL=de_DE.UTF-8): make sure the locale took, or
+// that run would prove nothing.
+void TestResultTotal::initTestCase()
+{
+    if (qEnvironmentVariable("LC_ALL").startsWith(QLatin1String("de_")))
+        QCOMPARE(QLocale::system().decimalPoint(), QStringLiteral(","));
+}
 
 void TestResultTotal::readTotal_data()
 {

@@ -263,8 +263,10 @@ void TestReportWriter::noticeForm_data()
         << 3.5 << std::optional<double>(35) << QString() << QStringLiteral("35") << noSite;
     QTest::newRow("large total as plain digits")
         << 123456789.0 << std::optional<double>(1234567890) << QString() << QStringLiteral("1234567890") << noSite;
-    QTest::newRow("page-error message is kept")
+    QTest::newRow("page-error message is kept, in the box too")
         << 3.5 << std::optional<double>(35) << pageError << QStringLiteral("35") << pageError;
+    QTest::newRow("refusal message is kept, in the box too")
+        << 0.0 << std::optional<double>() << texts::refusalMessage() << QStringLiteral("0") << texts::refusalMessage();
     QTest::newRow("other message is replaced")
         << 0.0 << std::optional<double>() << QStringLiteral("x") << QStringLiteral("0") << noSite;
 }
@@ -288,7 +290,11 @@ void TestReportWriter::noticeForm()
 
     WriteReport(record, view);
 
-    QVERIFY(matchesGolden(QStringLiteral("no_site"), view.result));
+    // The box never contradicts the status line.
+    if (doneAfter == texts::noSiteMessage())
+        QVERIFY(matchesGolden(QStringLiteral("no_site"), view.result));
+    else
+        QCOMPARE(view.result, QStringLiteral("\r\n   ") + doneAfter);
     QCOMPARE(view.linkCount, linkCount);
     QCOMPARE(view.siteCount, QStringLiteral("0"));
     QCOMPARE(record.DoneMessage, doneAfter);

@@ -4,7 +4,7 @@ namespace korvane::testing {
 
 QString addressLine(const QString &address, const QString &date)
 {
-    return address + QLatin1Char(' ') + date + QLatin1Char(' ');
+    return address + QLatin1Char(' ') + date + QStringLiteral("  ");
 }
 
 QString totalText(const QString &number)
@@ -43,7 +43,11 @@ QString resultsPage(const QStringList &addressLines, const std::optional<QString
                                "<span class=\"nums\" style=\"margin-left:120px\">")
             + *total + QStringLiteral("</span></p>\n");
     }
-    html += QStringLiteral("</body></html>\n");
+    html += QStringLiteral("<div id=\"rs\"><table cellpadding=\"0\"><tr><th rowspan=\"2\" class=\"tt\">相关搜索</th>"
+                           "<th><a href=\"s?wd=%E7%A4%BA%E4%BE%8B\">示例</a></th><td></td>"
+                           "<th><a href=\"s?wd=%E7%BD%91%E7%AB%99\">网站</a></th></tr>"
+                           "<tr><th><a href=\"s?wd=%E5%A4%96%E9%93%BE\">外链</a></th></tr></table></div>\n"
+                           "</body></html>\n");
     return html;
 }
 

@@ -9,9 +9,11 @@ namespace korvane::testing {
 
 // Pages in the search engine's markup of 2011-2012, for the fake browser and the fake engine.
 // Each organic result is its own table; a search-form table comes first; the page bar
-// <p id="page"> ends with <span class="nums">找到相关结果约N个</span>.
+// <p id="page"> ends with <span class="nums">找到相关结果约N个</span>; the related-searches
+// table (whose first cell has no child element) comes last.
 
-// The markup inside <span class="g"> for a result: "host/path date " (note the trailing space).
+// The markup inside <span class="g"> for a result: "host/path date  " (the engine's two
+// trailing blanks).
 QString addressLine(const QString &address, const QString &date);
 
 // A results page with one result per address line. `totalText` is the whole text of the page

@@ -1,5 +1,7 @@
 #include "fake_browser.h"
 
+#include "browser/verification.h"
+
 #include <QUrl>
 
 namespace korvane::testing {
@@ -8,6 +10,7 @@ void FakeBrowser::complete(const QString &html, const QString &address, bool fai
 {
     m_document = Document::parse(html, QUrl(address));
     m_failed = failed;
+    m_refused = !failed && isVerificationPage(*m_document);
     emit documentComplete(topLevelObject(), address);
 }
 

@@ -18,8 +18,10 @@ public:
     void navigate(const QString &address) override { requested.append(address); }
     std::shared_ptr<const Document> document() const override { return m_document; }
     bool lastNavigationFailed() const override { return m_failed; }
+    bool lastNavigationRefused() const override { return m_refused; }
 
-    // The top-level document `html` finished loading from `address`.
+    // The top-level document `html` finished loading from `address`. A verification page
+    // (verification.h) completes refused, as with the real browser.
     void complete(const QString &html, const QString &address, bool failed = false);
     // The same, for the last requested address.
     void completeLast(const QString &html, bool failed = false);
@@ -32,6 +34,7 @@ private:
     QObject m_frame;
     std::shared_ptr<const Document> m_document;
     bool m_failed = false;
+    bool m_refused = false;
 };
 
 } // namespace korvane::testing

@@ -2,6 +2,7 @@
 
 #include "engine_pages.h"
 
+#include <QFile>
 #include <QLocale>
 #include <QStringEncoder>
 
@@ -43,6 +44,12 @@ std::optional<Query> parseQuery(const QByteArray &rawQuery)
     if (!haveWord)
         return std::nullopt;
     return query;
+}
+
+QByteArray pageFile(const char *name)
+{
+    QFile file(QStringLiteral(KORVANE_TEST_DATA_DIR "/pages/") + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -118,6 +125,10 @@ QList<EngineEntry> FakeEngine::entries(const EngineDomain &config, int index)
         if (g % 13 == 12) // a long address cut short
             shown = entry.host + QStringLiteral("/p%1 ...").arg(index);
         entry.line = addressLine(shown, entry.date);
+        if (g % 13 == 12 && g % 2 == 1) // cut, two blanks after the mark, none at the end
+            entry.line = shown + QStringLiteral("  ") + entry.date;
+        else if (g % 17 == 16) // a line break and a tab where the blanks are
+            entry.line = shown + QStringLiteral("\n") + entry.date + QStringLiteral("\t ");
         if (config.brokenPages.contains(index) && k == 2)
             entry.line = entry.host;
         list.append(entry);
@@ -151,6 +162,25 @@ QList<int> FakeEngine::requestedOffsets() const
     return offsets;
 }
 
+HttpTestServer::Response FakeEngine::refusal(EngineDomain::Refusal how) const
+{
+    using Response = HttpTestServer::Response;
+    switch (how) {
+    case EngineDomain::Refusal::CaptchaRedirect:
+        return Response::redirect(
+            origin().toUtf8()
+            + "/static/captcha/tuxing.html?&ak=00000000000000000000000000000000"
+              "&backurl=http%3A%2F%2F127.0.0.1%2Fs%3Fwd%3Ddomain%253Aexample.com"
+              "&timestamp=1324000000&signature=0123456789abcdef");
+    case EngineDomain::Refusal::SecurityPage:
+        return Response::html(pageFile("verify_security.html"));
+    case EngineDomain::Refusal::AccessErrorPage:
+        // Labelled only inside the page, as the engine's old pages were.
+        return Response::html(pageFile("verify_access_error_gb2312.html"), QByteArrayLiteral("text/html"));
+    }
+    return Response::error(500);
+}
+
 HttpTestServer::Response FakeEngine::answer(const HttpTestServer::Request &request) const
 {
     using Response = HttpTestServer::Response;
@@ -168,8 +198,10 @@ HttpTestServer::Response FakeEngine::answer(const HttpTestServer::Request &reque
     EngineDomain config = m_domains.value(query->domain, m_defaultDomain);
     const int index = std::max(query->pageIndex, 0);
     Response response;
-    if (config.httpErrors.contains(index)) {
-        response = Response::error(config.httpErrors.value(index));
+    if (config.refusals.contains(query->pageIndex)) {
+        response = refusal(config.refusals.value(query->pageIndex));
+    } else if (config.httpErrors.contains(query->pageIndex)) {
+        response = Response::error(config.httpErrors.value(query->pageIndex));
     } else if (config.customAnswers.contains(index)) {
         response = config.customAnswers.value(index)(request, pageHtml(config, index % kMaxPages));
     } else {

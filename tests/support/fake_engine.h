@@ -30,12 +30,21 @@ struct EngineDomain
     int sites = 7;                         // the entries are spread over this many linking sites
     bool gb2312 = false;                   // serve GB2312-labelled bytes instead of UTF-8
     std::chrono::milliseconds delay{0};    // answer every page after this wait
-    QHash<int, int> httpErrors;            // page index -> HTTP status to answer with
+    QHash<int, int> httpErrors;            // page index (-1: the query page) -> HTTP status to answer with
     QHash<int, HttpTestServer::Response::Ending> faults; // page index -> cut or stalled answer
     QSet<int> brokenPages;                 // the third entry's address line has no space
 
+    // How the engine refuses a page when it suspects automated use.
+    enum class Refusal {
+        CaptchaRedirect, // 302 to this engine's own /static/captcha/tuxing.html?...
+        SecurityPage,    // the page titled "百度安全验证"
+        AccessErrorPage, // the older GB2312 page titled "百度--您的访问出错了"
+    };
+    QHash<int, Refusal> refusals; // page index (-1: the query page) -> refused that way
+
     // Page index -> the answer to send instead of the page, made from the request and the
-    // page's markup (redirects, oversized, mislabelled or mangled pages). HTTP errors win.
+    // page's markup (redirects, oversized, mislabelled or mangled pages). Refusals and HTTP
+    // errors win.
     using PageAnswer = std::function<HttpTestServer::Response(const HttpTestServer::Request &,
                                                               const QString &html)>;
     QHash<int, PageAnswer> customAnswers;
@@ -79,6 +88,8 @@ public:
     static QString pageHtml(const EngineDomain &config, int index);
     // The number of distinct results pages.
     static int distinctPageCount(const EngineDomain &config);
+    // The engine's answer for a refused page.
+    HttpTestServer::Response refusal(EngineDomain::Refusal how) const;
 
     // Results-page offsets requested so far ("pn" values; the query page counts as -1).
     QList<int> requestedOffsets() const;

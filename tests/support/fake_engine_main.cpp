@@ -27,7 +27,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Wait before each answer."),
                                    QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption gb2312(QStringLiteral("gb2312"), QStringLiteral("Serve GB2312-labelled bytes."));
-    parser.addOptions({port, total, sites, delay, gb2312});
+    const QCommandLineOption refuse(
+        QStringLiteral("refuse"),
+        QStringLiteral("Refuse every query page: redirect (to the captcha path), security or "
+                       "access-error (a verification page)."),
+        QStringLiteral("how"));
+    parser.addOptions({port, total, sites, delay, gb2312, refuse});
     parser.process(app);
 
     korvane::testing::EngineDomain config;
@@ -35,6 +40,17 @@ int main(int argc, char *argv[])
     config.sites = parser.value(sites).toInt();
     config.delay = std::chrono::milliseconds(parser.value(delay).toInt());
     config.gb2312 = parser.isSet(gb2312);
+    if (parser.isSet(refuse)) {
+        using Refusal = korvane::testing::EngineDomain::Refusal;
+        const QHash<QString, Refusal> kinds = {{QStringLiteral("redirect"), Refusal::CaptchaRedirect},
+                                               {QStringLiteral("security"), Refusal::SecurityPage},
+                                               {QStringLiteral("access-error"), Refusal::AccessErrorPage}};
+        if (!kinds.contains(parser.value(refuse))) {
+            std::fprintf(stderr, "korvane-fake-engine: --refuse takes redirect, security or access-error\n");
+            return 2;
+        }
+        config.refusals.insert(-1, kinds.value(parser.value(refuse)));
+    }
 
     korvane::testing::FakeEngine engine;
     engine.setDefaultDomain(config);

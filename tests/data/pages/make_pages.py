@@ -111,6 +111,34 @@ SECOND_PAGE = [
      "www.<b>example.com</b>/about.html 2011-12-2 "),
 ]
 
+# Address lines as the engine's pages of 2011 really spaced them: two blanks at the end, two
+# after the mark of a cut address and none at the end, a tab and a line break, bold runs, an
+# escaped query string.
+REAL_SPACING_PAGE = [
+    ("http://www.example.com/a/b.html", "示例网站 - 文章", "www.example.com 的一篇文章",
+     "www.example.com/a/b.html 2011-7-29  "),
+    ("http://blog.example.net/x/archive/2007/04/05/1.html", "存档 - 示例博客", "存档文章",
+     "blog.example.net/x/archive/2007/04/05/1 ... 2011-6-17  "),
+    ("http://wenku.example.com/view/ac14e0f2.html", "示例文库", "文库文档",
+     "wenku.example.com/view/ac14 ...  2011-4-19"),
+    ("http://example.org/", "Example 组织", "组织首页",
+     "<b>example</b>.org/ 2011-7-29  "),
+    ("http://bbs.example.cn/thread-9-1-1.html", "讨论帖 - 示例论坛", "论坛讨论",
+     "bbs.example.cn/thread-9-1-1.html\n2011-7-28\t "),
+    ("http://www.example-links.cn/go.php?id=3&from=bd", "友情链接", "链接页",
+     "www.example-links.cn/go.php?id=3&amp;from=bd 2011-7-1  "),
+    ("http://tieba.example.com/p/13", "示例吧", "贴吧帖子",
+     "tieba.example.com/p/13 5小时前  "),
+]
+
+# The related-searches table that follows the page bar: its first cell has no child element.
+RELATED_SEARCHES = (
+    '<div id="rs"><table cellpadding="0"><tr><th rowspan="2" class="tt">相关搜索</th>'
+    + "<td></td>".join('<th><a href="s?wd=%s">%s</a></th>' % (w, w) for w in ("示例网站", "示例论坛", "示例文库"))
+    + '</tr><tr>'
+    + "<td></td>".join('<th><a href="s?wd=%s">%s</a></th>' % (w, w) for w in ("示例博客", "示例链接"))
+    + '</tr></table></div>\n')
+
 REPEAT_OF_FIRST_QID = "0b4d9e1c77a2f805"
 
 BAD_LINE_PAGE = [
@@ -144,6 +172,46 @@ def big_head():
     return "".join(style) + "".join(script)
 
 
+# The engine's answers when it suspects automated use. Both are refusals, whatever they hold.
+def verify_security():
+    """The newer verification page: its own title, scripts from the verification host."""
+    return (
+        '<!DOCTYPE html>\n<html lang="zh-CN"><head>\n'
+        '<meta charset="utf-8">\n'
+        '<meta name="viewport" content="width=device-width,initial-scale=1,user-scalable=no">\n'
+        '<title>百度安全验证</title>\n'
+        '<link rel="stylesheet" href="https://wappass.baidu.com/static/machine/css/check.css">\n'
+        '<script src="https://wappass.baidu.com/static/machine/js/check.js"></script>\n'
+        '</head><body>\n'
+        '<div class="check-box"><p class="check-tip">请完成下方验证后继续操作</p>\n'
+        '<div id="check-widget"></div></div>\n'
+        '<table class="foot"><tr><td><a href="/">返回首页</a></td><td>反馈</td></tr></table>\n'
+        '<script>window.checkOptions={ak:"00000000000000000000000000000000",'
+        'backurl:"http%3A%2F%2Fwww.baidu.com%2Fs%3Fwd%3D' + QUERY + '",timestamp:"1324000000"};'
+        '</script>\n</body></html>\n')
+
+
+def verify_access_error():
+    """The older one, in GB2312: a captcha picture and a form posting to the verification host.
+    It holds tables like a results page, which must not be read as one."""
+    return (
+        '<html><head>\n'
+        '<meta http-equiv="Content-Type" content="text/html; charset=gb2312">\n'
+        '<title>百度--您的访问出错了</title>\n'
+        '</head><body>\n'
+        '<table width="100%"><tr><td><a href="http://www.baidu.com/">百度首页</a></td></tr></table>\n'
+        '<table align="center"><tr><td>\n'
+        '<p>您的电脑或所在局域网络有异常的访问，此刻我们无法响应您的请求。</p>\n'
+        '<p>请输入以下验证码，即可恢复使用。</p>\n'
+        '<form action="http://verify.baidu.com/verify" method="post">\n'
+        '<img src="http://verify.baidu.com/cgi-bin/genimg?0123456789abcdef" width="120" height="40">\n'
+        '<input type="text" name="vcode" size="6"><input type="hidden" name="vcodestr" value="0123456789abcdef">\n'
+        '<input type="submit" value="提交"></form>\n'
+        '<span class="g">verify.baidu.com/verify 2011-12-5 </span>\n'
+        '</td></tr></table>\n'
+        '</body></html>\n')
+
+
 def main():
     write("results_total_4050.html",
           document(results(FIRST_PAGE) + page_bar(0, 10, "找到相关结果约4,050个")))
@@ -171,6 +239,10 @@ def main():
     body = results(FIRST_PAGE) + page_bar(3, 10, "找到相关结果约4,050个") + related
     large = document(body, head_extra=big_head())
     write("results_large.html", large)
+    write("results_real_spacing.html",
+          document(results(REAL_SPACING_PAGE) + page_bar(2, 10, "找到相关结果约4,050个") + RELATED_SEARCHES))
+    write("verify_security.html", verify_security())
+    write("verify_access_error_gb2312.html", verify_access_error(), encoding="gb2312")
 
 
 if __name__ == "__main__":
