@@ -4,6 +4,8 @@ target_compile_features(korvane_common INTERFACE cxx_std_20)
 target_compile_options(korvane_common INTERFACE
   -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
 target_compile_definitions(korvane_common INTERFACE
+  # The version, from the project() line only: korvane-cli --version, the package's name.
+  KORVANE_VERSION="${PROJECT_VERSION}"
   QT_NO_CAST_FROM_ASCII
   QT_NO_CAST_TO_ASCII
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT

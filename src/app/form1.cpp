@@ -17,9 +17,11 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTranslator>
 #include <QUrl>
 
 namespace korvane {
@@ -55,6 +57,28 @@ QLabel *makeLabel(QWidget *parent, const QString &text, int left, int top, int w
     place(label, left, top, width, height);
     return label;
 }
+
+// A push button that shows keyboard focus as a dotted frame inside its edge. The style's own
+// focus mark is the same outline as the default button's, so focus on the default button
+// (分析) would not show at all. Like the style's marks, the frame appears once the keyboard
+// has moved the focus; for the mouse user the buttons look as before.
+class CommandButton : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPushButton::paintEvent(event);
+        if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange))
+            return;
+        QPainter painter(this);
+        QPen pen(palette().color(QPalette::ButtonText), 1, Qt::DotLine);
+        painter.setPen(pen);
+        painter.drawRect(rect().adjusted(4, 4, -5, -5));
+    }
+};
 
 QString displayText(const QString &text)
 {
@@ -113,6 +137,17 @@ void installFontSubstitutions()
     QFont::insertSubstitutions(QStringLiteral("宋体"), faces);
 }
 
+bool installQtTranslation(const QString &directory)
+{
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), directory)
+        || !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return false;
+    }
+    return true;
+}
+
 QFont songTi(int pointSize, bool bold, bool underline)
 {
     QFont font(QStringLiteral("宋体"), pointSize, bold ? QFont::Bold : QFont::Normal);
@@ -169,11 +204,11 @@ Form1::Form1(Browser &browser, Origins origins, QWidget *parent)
 
     Label3 = makeLabel(this, QStringLiteral("分析结果:"), 240, 1320, 855, 255);
 
-    CmdOk = new QPushButton(QStringLiteral("分析"), this);
+    CmdOk = new CommandButton(QStringLiteral("分析"), this);
     place(CmdOk, 4440, 120, 975, 975);
     CmdOk->setDefault(true);
 
-    cmdCancel = new QPushButton(QStringLiteral("退出"), this);
+    cmdCancel = new CommandButton(QStringLiteral("退出"), this);
     place(cmdCancel, 5640, 120, 975, 975);
 
     Label2 = makeLabel(this, QStringLiteral("外链总数:"), 240, 840, 855, 255);
@@ -218,6 +253,8 @@ Form1::Form1(Browser &browser, Origins origins, QWidget *parent)
         setTabOrder(order[i - 1], order[i]);
 
     connect(CmdOk, &QPushButton::clicked, this, [this] { m_logic.OnAnalyseClick(); });
+    // Enter in the domain field (main keyboard or keypad) is a click on the default button.
+    connect(Text1, &QLineEdit::returnPressed, CmdOk, &QPushButton::click);
     connect(cmdCancel, &QPushButton::clicked, this, &Form1::OnExitClick);
     setUpReportMenu();
 }
@@ -371,10 +408,28 @@ void Form1::setStatusText(const QString &text) { lbTip->setText(text); }
 
 void Form1::setMousePointer(int pointer)
 {
-    if (pointer == 11)
+    const bool busy = pointer == 11;
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy) {
         setCursor(Qt::WaitCursor);
-    else
-        unsetCursor();
+        // A control with a pointer of its own would show it instead of the window's.
+        const QList<QWidget *> controls = findChildren<QWidget *>();
+        for (QWidget *control : controls) {
+            if (control->testAttribute(Qt::WA_SetCursor)) {
+                m_ownPointers.append({control, control->cursor()});
+                control->setCursor(Qt::WaitCursor);
+            }
+        }
+        return;
+    }
+    for (const auto &[control, cursor] : std::as_const(m_ownPointers)) {
+        if (control)
+            control->setCursor(cursor);
+    }
+    m_ownPointers.clear();
+    unsetCursor();
 }
 
 void Form1::updateLinkLabel(int index, const LinkLabel &label)

@@ -5,8 +5,13 @@
 #include "crawl/form1_logic.h"
 #include "crawl/metered_browser.h"
 
+#include <QCursor>
 #include <QDateTime>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QList>
+#include <QPair>
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -112,6 +117,10 @@ private:
     void exportAnalysis();
     QString runSaveDialog(const QString &suggested, const QStringList &filters, QString *selectedFilter);
 
+    bool m_busy = false; // the pointer is the hourglass (11)
+    // The controls that have a pointer of their own (the text boxes' I-beam, the link labels'
+    // arrow), with that pointer, while the hourglass covers them.
+    QList<QPair<QPointer<QWidget>, QCursor>> m_ownPointers;
     QString m_resultText; // the report box's text exactly as set (CR LF kept)
     std::function<void()> m_exit;
     std::function<void(const QString &, const QString &)> m_message;
@@ -140,6 +149,12 @@ constexpr int twipsToPixels(int twips) { return (twips + 7) / 15; }
 // wide as a Chinese character, so the report's columns line up. Call once after the
 // application object exists.
 void installFontSubstitutions();
+// Qt's own texts in the window (a message box's button, the text boxes' context menus) in
+// Simplified Chinese like all the others, whatever the system's locale: installs Qt's
+// translation qtbase_zh_CN from `directory`. Returns false, and Qt's texts stay English, when
+// the file is missing or unreadable. Call once after the application object exists.
+bool installQtTranslation(
+    const QString &directory = QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 QFont songTi(int pointSize, bool bold = false, bool underline = false);
 
 } // namespace korvane

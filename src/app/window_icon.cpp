@@ -5,12 +5,13 @@
 
 namespace korvane {
 
-QImage windowIconImage()
+QImage windowIconImage(int size)
 {
-    QImage image(32, 32, QImage::Format_RGB888);
+    QImage image(size, size, QImage::Format_RGB888);
     image.fill(QColor(0x1f, 0x4e, 0xa8));
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / 32.0, size / 32.0); // drawn on a 32 x 32 grid
 
     // Two rounded rings, one over the other: a link.
     QPen white(QColor(0xff, 0xff, 0xff), 3.2);

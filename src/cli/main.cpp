@@ -78,6 +78,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -95,6 +96,7 @@ int main(int argc, char *argv[])
         "  128+N  interrupted by signal N (130 for Ctrl+C); FILE is left as it was\n"
         "When domains end differently, 4 wins over 3, 3 over 1, and 1 over 0."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption engineOption(
         QStringLiteral("engine"),
         QStringLiteral("The search engine's scheme, host and optional port (default: %1).")
@@ -137,6 +139,8 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
 
     Origins origins = Origins::builtIn();
     if (parser.isSet(engineOption)) {

@@ -1,4 +1,5 @@
-// The window offscreen: its controls and layout, the domain field, Analyse and Exit.
+// The window offscreen: its controls and layout, the domain field, Analyse and Exit, the
+// keyboard, the busy pointer, Qt's own texts and export.
 
 #include "app/form1.h"
 
@@ -18,12 +19,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <QTimer>
+
+#include <memory>
 
 using namespace korvane;
 using namespace korvane::testing;
@@ -53,6 +58,10 @@ private slots:
     void linkLabelClick();
     void exportThroughMenu_data();
     void exportThroughMenu();
+    void buttonFocusIsVisible_data();
+    void buttonFocusIsVisible();
+    void busyPointerCoversEveryControl();
+    void qtTextsInChinese();
 };
 
 void TestForm1::initTestCase()
@@ -223,16 +232,20 @@ void TestForm1::placeholderComesBack()
 void TestForm1::analyseSendsQuery_data()
 {
     QTest::addColumn<QString>("domain");
-    QTest::newRow("plain") << QStringLiteral("example.com");
-    QTest::newRow("space") << QStringLiteral("exa mple.com");
-    QTest::newRow("ampersand") << QStringLiteral("a&b.com");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("Chinese") << QStringLiteral("www.名称.com");
+    QTest::addColumn<int>("key"); // 0: a click on Analyse; else this key pressed in Text1
+    QTest::newRow("plain") << QStringLiteral("example.com") << 0;
+    QTest::newRow("space") << QStringLiteral("exa mple.com") << 0;
+    QTest::newRow("ampersand") << QStringLiteral("a&b.com") << 0;
+    QTest::newRow("empty") << QString() << 0;
+    QTest::newRow("Chinese") << QStringLiteral("www.名称.com") << 0;
+    QTest::newRow("Return in the domain field") << QStringLiteral("example.com") << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter in the domain field") << QStringLiteral("example.com") << int(Qt::Key_Enter);
 }
 
 void TestForm1::analyseSendsQuery()
 {
     QFETCH(QString, domain);
+    QFETCH(int, key);
     FakeBrowser browser;
     Form1 window(browser, kOrigins);
     window.logic().setClock([] { return 3661.75; });
@@ -240,7 +253,11 @@ void TestForm1::analyseSendsQuery()
     browser.completeLast(QStringLiteral("<html><body></body></html>"));
     window.show();
     window.Text1->setText(domain);
-    QTest::mouseClick(window.CmdOk, Qt::LeftButton);
+    if (key == 0)
+        QTest::mouseClick(window.CmdOk, Qt::LeftButton);
+    else
+        QTest::keyClick(window.Text1, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QCOMPARE(browser.requested.size(), 2); // the notice page, then the query: one analysis
     QCOMPARE(browser.requested.last(),
              QStringLiteral("http://engine.test/s?wd=domain%3A") + domain
                  + QStringLiteral("&rsv_spt=1&issp=1&rsv_bp=0&ie=utf-8&tn=baiduhome_pg&inputT=8094&cache=3661"));
@@ -406,6 +423,113 @@ void TestForm1::exportThroughMenu()
     } else {
         QCOMPARE(QString::fromUtf8(bytes), report + QLatin1Char('\n'));
     }
+}
+
+void TestForm1::buttonFocusIsVisible_data()
+{
+    QTest::addColumn<bool>("analyse"); // CmdOk, else cmdCancel
+    QTest::newRow("分析") << true;
+    QTest::newRow("退出") << false;
+}
+
+void TestForm1::buttonFocusIsVisible()
+{
+    QFETCH(bool, analyse);
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    int exits = 0;
+    window.setExitHandler([&exits] { ++exits; });
+    QPushButton *button = analyse ? window.CmdOk : window.cmdCancel;
+    QPushButton plain(button->text(), &window); // the style's own button, for the look
+    plain.setGeometry(button->geometry());
+    plain.setDefault(button->isDefault());
+    plain.lower();
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const QImage unfocused = button->grab().toImage();
+    QCOMPARE(unfocused, plain.grab().toImage()); // without keyboard focus nothing changes
+
+    window.Text1->setFocus();
+    for (int i = 0; i < 6 && !button->hasFocus(); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY(button->hasFocus());
+    QVERIFY(button->grab().toImage() != unfocused);
+
+    QTest::keyClick(button, Qt::Key_Space);
+    QCOMPARE(browser.requested.size(), analyse ? 1 : 0);
+    QCOMPARE(exits, analyse ? 0 : 1);
+}
+
+void TestForm1::busyPointerCoversEveryControl()
+{
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    int exits = 0;
+    window.setExitHandler([&exits] { ++exits; });
+    window.load();
+    browser.completeLast(QStringLiteral("<html><body><a href=\"http://x.test/\">链接</a></body></html>"));
+    window.show();
+    QCOMPARE(window.Text1->cursor().shape(), Qt::IBeamCursor);
+    QCOMPARE(window.TextResult->viewport()->cursor().shape(), Qt::IBeamCursor);
+    const QList<QWidget *> controls = window.findChildren<QWidget *>();
+    QHash<QWidget *, Qt::CursorShape> normal;
+    for (QWidget *control : controls)
+        normal.insert(control, control->cursor().shape());
+
+    window.setMousePointer(11);
+    window.setMousePointer(11); // Analyse during a walk sets it again
+    QCOMPARE(window.cursor().shape(), Qt::WaitCursor);
+    for (QWidget *control : controls) {
+        if (control->window() == &window) // not the report box's menu, a window of its own
+            QVERIFY2(control->cursor().shape() == Qt::WaitCursor, control->metaObject()->className());
+    }
+    QTest::mouseClick(window.CmdOk, Qt::LeftButton);
+    QCOMPARE(browser.requested.size(), 2);
+    QTest::mouseClick(window.cmdCancel, Qt::LeftButton);
+    QCOMPARE(exits, 1);
+
+    window.setMousePointer(0);
+    QCOMPARE(window.cursor().shape(), Qt::ArrowCursor);
+    for (QWidget *control : controls)
+        QCOMPARE(control->cursor().shape(), normal.value(control));
+}
+
+void TestForm1::qtTextsInChinese()
+{
+    const auto menuTexts = [](QMenu *menu) {
+        std::unique_ptr<QMenu> owned(menu);
+        QStringList texts;
+        for (const QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                texts.append(action->text().section(QLatin1Char('\t'), 0, 0)); // without the shortcut
+        }
+        return texts;
+    };
+    QVERIFY(!installQtTranslation(QStringLiteral(KORVANE_TEST_DATA_DIR "/no-such-folder")));
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    QCOMPARE(menuTexts(window.textLinkCount->createStandardContextMenu()).last(), QStringLiteral("Select All"));
+
+    QVERIFY(installQtTranslation());
+    QCOMPARE(menuTexts(window.Text1->createStandardContextMenu()),
+             (QStringList{QStringLiteral("撤消(&U)"), QStringLiteral("重做(&R)"), QStringLiteral("剪切(&T)"),
+                          QStringLiteral("复制(&C)"), QStringLiteral("粘贴(&P)"), QStringLiteral("删除"),
+                          QStringLiteral("全选")}));
+    QCOMPARE(menuTexts(window.textLinkCount->createStandardContextMenu()),
+             (QStringList{QStringLiteral("复制(&C)"), QStringLiteral("全选")}));
+
+    // The update notice's message box, as the window shows it.
+    window.show();
+    QString button;
+    QTimer::singleShot(0, &window, [&button] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            button = box->button(QMessageBox::Ok)->text();
+            box->accept();
+        }
+    });
+    window.showMessage(QStringLiteral("请下载新版本"), QStringLiteral("工程1"));
+    QCOMPARE(button, QStringLiteral("确定"));
 }
 
 QTEST_MAIN(TestForm1)

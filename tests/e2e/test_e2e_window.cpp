@@ -1,5 +1,6 @@
 // The window against the fake search engine on 127.0.0.1, through the real browser: start-up
-// with the notice page, and whole analyses from the press of Analyse to the report.
+// with the notice page, and whole analyses from the press of Analyse to the report. And the
+// real program, started offscreen, ending at a click on Exit.
 
 #include "app/form1.h"
 #include "browser/web_browser.h"
@@ -9,9 +10,12 @@
 #include "e2e_support.h"
 #include "fake_engine.h"
 
+#include <QElapsedTimer>
+#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -30,6 +34,7 @@ namespace {
 constexpr auto kBrowserTimeout = std::chrono::seconds(2);
 constexpr auto kWalkWait = std::chrono::seconds(30);
 constexpr int kStartupWaitMs = 10000;
+constexpr qint64 kExitMs = 200; // from the click on Exit until the process has ended
 
 const QString kPageError = QStringLiteral("分析完成，但出现了页面无法访问的错误，您可以尝试再次分析！");
 const QString kNoSite = QStringLiteral("分析已完成，未找到外链网站！");
@@ -108,6 +113,7 @@ private slots:
     void walk();
     void nextAnalysisStartsClean();
     void analyseDuringWalkStartsOver();
+    void exitEndsTheProcessAtOnce();
 };
 
 void TestE2eWindow::initTestCase()
@@ -304,6 +310,7 @@ void TestE2eWindow::walk()
     QCOMPARE(w.lbTip->text(), status);
     QCOMPARE(s.engine.requestedOffsets(), offsets);
     QCOMPARE(w.cursor().shape(), Qt::ArrowCursor); // the default pointer is back
+    QCOMPARE(w.TextResult->viewport()->cursor().shape(), Qt::IBeamCursor);
 
     // The query page and page 0 carry the cache-busting suffix, later pages do not.
     for (const HttpTestServer::Request &request : s.engine.server().requests()) {
@@ -368,6 +375,7 @@ void TestE2eWindow::analyseDuringWalkStartsOver()
     s.window->Text1->setText(QStringLiteral("slow.cn"));
     QTest::mouseClick(s.window->CmdOk, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(s.engine.requestedOffsets().contains(10), 10000);
+    QCOMPARE(s.window->TextResult->viewport()->cursor().shape(), Qt::WaitCursor);
 
     // Analyse again while page 1 of the first walk is still loading.
     QVERIFY(s.analyse(QStringLiteral("quick.cn")));
@@ -380,6 +388,44 @@ void TestE2eWindow::analyseDuringWalkStartsOver()
     for (const HttpTestServer::Request &request : s.engine.server().requests())
         slowRequests += request.target.contains("slow.cn") ? 1 : 0;
     QCOMPARE(slowRequests, 3); // the query page, page 0 and page 1: nothing after the new start
+}
+
+void TestE2eWindow::exitEndsTheProcessAtOnce()
+{
+    // The real program with a hook that clicks Exit on request, and whose name server never
+    // answers: the notice server's name is still being looked up when Exit is clicked.
+    const QString noticeHost = QUrl(Origins::builtIn().notice).host();
+    if (!QHostAddress(noticeHost).isNull())
+        QSKIP("The notice server of this build is an address: there is no name to look up.");
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(KORVANE_CLICK_EXIT_HOOK));
+    // In a sanitized build the preloaded hook comes before the sanitizer's runtime.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+    program.setProcessEnvironment(environment);
+    QSignalSpy finished(&program, &QProcess::finished);
+    program.start(QStringLiteral(KORVANE_APP_PATH), {});
+    QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
+
+    const QByteArray lookup = "lookup " + noticeHost.toUtf8() + '\n';
+    QTRY_VERIFY_WITH_TIMEOUT(program.peek(4096).contains(lookup) || !finished.isEmpty(), kStartupWaitMs);
+    QVERIFY2(finished.isEmpty(), program.readAllStandardError().constData());
+
+    QElapsedTimer clock;
+    clock.start();
+    program.write("\n"); // click Exit
+    const bool ended = finished.wait(10 * kExitMs);
+    const qint64 ms = clock.elapsed();
+    if (!ended) {
+        program.closeWriteChannel(); // the name server answers at last
+        if (!finished.wait(kStartupWaitMs))
+            program.kill();
+    }
+    QVERIFY2(ended && ms < kExitMs, qPrintable(QStringLiteral("ended: %1 after %2 ms").arg(ended).arg(ms)));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
 }
 
 QTEST_MAIN(TestE2eWindow)

@@ -1,0 +1,32 @@
+# The Debian package, made by CPack from the install rules: korvane_<version>_amd64.deb.
+#   cpack --config build/CPackConfig.cmake -B OUT_DIR     (scripts/package does this)
+# The version is the project's (the project() line), and so is the file name.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME korvane)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_CONTACT "Korvane developers <support@korvane.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "count a domain's backlinks as the Baidu search engine lists them")
+# The long description, line by line (as dpkg shows it, under 80 columns).
+set(CPACK_PACKAGE_DESCRIPTION [[
+Korvane measures the backlinks of a web domain as the Baidu search engine
+sees them. Type a domain and press Analyse: Korvane walks the engine's
+results for the query domain:DOMAIN, groups the entries by linking site and
+writes a fixed-width report: the engine's total, the number of linking
+sites, and for each site its number of entries, the latest date seen and the
+address that carried it.
+
+The window (korvane) speaks Simplified Chinese. korvane-cli runs the same
+analysis without it and prints the report.]])
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # korvane_<version>_<architecture>.deb
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.korvane.org/")
+# The libraries' packages come from dpkg-shlibdeps; the font that lines the report's columns
+# up and Qt's Chinese texts are needed at run time only, so they are named here.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-translations-l10n")
+
+include(CPack)
