@@ -23,4 +23,17 @@ inline double bestMicros(int iterations, const std::function<void()> &work, int 
     return best;
 }
 
+// Best time in milliseconds of `runs` single calls (for work that takes milliseconds itself).
+inline double bestMillis(int runs, const std::function<void()> &work)
+{
+    double best = 1e300;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
+
 } // namespace korvane::bench

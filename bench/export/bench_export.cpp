@@ -4,7 +4,8 @@
 #include "core/texts.h"
 #include "export/exporter.h"
 
-#include <QElapsedTimer>
+#include "bench_timing.h"
+
 #include <QTimeZone>
 
 #include <algorithm>
@@ -50,18 +51,6 @@ FinishedAnalysis largestAnalysis()
     return a;
 }
 
-double bestMs(int runs, const auto &work)
-{
-    double best = 1e300;
-    for (int run = 0; run < runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
 } // namespace
 
 int main()
@@ -69,7 +58,7 @@ int main()
     const FinishedAnalysis analysis = largestAnalysis();
     for (const auto &[name, format] : {std::pair{"CSV", ExportFormat::Csv}, std::pair{"JSON", ExportFormat::Json}}) {
         qsizetype bytes = 0;
-        const double ms = bestMs(5, [&] { bytes = exportDocument(analysis, {format, true}).size(); });
+        const double ms = korvane::bench::bestMillis(5, [&] { bytes = exportDocument(analysis, {format, true}).size(); });
         std::printf("export %s: %d sites, %lld bytes: %.1f ms (target < 100 ms)\n", name, analysis.record.siteCount(),
                     static_cast<long long>(bytes), ms);
     }

@@ -6,7 +6,8 @@
 #include "report/report_writer.h"
 #include "tally/site_table.h"
 
-#include <QElapsedTimer>
+#include "bench_timing.h"
+
 #include <QList>
 #include <QString>
 
@@ -60,18 +61,6 @@ QList<Entry> makeEntries(int count, int sites)
     return entries;
 }
 
-double bestOf(int runs, const auto &work)
-{
-    double best = 1e300;
-    for (int run = 0; run < runs; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
 } // namespace
 
 int main()
@@ -80,7 +69,7 @@ int main()
     const QList<Entry> entries = makeEntries(kEntries, kMaxSites);
 
     AnalysisRecord record;
-    const double tallyMs = bestOf(5, [&] {
+    const double tallyMs = korvane::bench::bestMillis(5, [&] {
         record.eraseSiteTable();
         for (const Entry &entry : entries)
             TallyLink(record, entry.address, entry.date);
@@ -89,7 +78,7 @@ int main()
                 record.siteCount(), tallyMs);
 
     NullView view;
-    const double reportMs = bestOf(5, [&] {
+    const double reportMs = korvane::bench::bestMillis(5, [&] {
         record.State = QStringLiteral("ANAING");
         WriteReport(record, view);
     });
