@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace korvane {
 
@@ -28,10 +29,15 @@ QString &pageUrlAt(QStringList &urls, qint64 index)
 
 } // namespace
 
-// Why the page that just completed gave nothing to read.
+// Why the page that just completed gives nothing to read: the engine refused it or it could
+// not be loaded. Empty when it loaded.
 QString Form1Logic::unreadPageMessage() const
 {
-    return m_browser.lastNavigationRefused() ? texts::refusalMessage() : texts::pageErrorMessage();
+    if (m_browser.lastNavigationRefused())
+        return texts::refusalMessage();
+    if (m_browser.lastNavigationFailed())
+        return texts::pageErrorMessage();
+    return QString();
 }
 
 // The walk covers the results pages that hold results, and no more: pages 0 to
@@ -79,10 +85,10 @@ void Form1Logic::OnDocumentComplete(const QObject *frame, const QString &address
 
 void Form1Logic::handleQueryPage()
 {
-    if (m_browser.lastNavigationRefused() || m_browser.lastNavigationFailed()) {
+    if (QString unread = unreadPageMessage(); !unread.isEmpty()) {
         // The engine could not be reached, or wants a verification: there is no total, and
         // saying "no linking site" would be a claim the program cannot make.
-        m_record.DoneMessage = unreadPageMessage();
+        m_record.DoneMessage = std::move(unread);
         finishWalk();
         return;
     }
@@ -107,11 +113,11 @@ void Form1Logic::handleQueryPage()
 
 void Form1Logic::handleResultsPage()
 {
-    if (m_browser.lastNavigationRefused() || m_browser.lastNavigationFailed()) {
+    if (QString unread = unreadPageMessage(); !unread.isEmpty()) {
         // A page that could not be loaded, or that the engine refused, ends the walk as one
         // that could not be read; the report holds what the earlier pages gave.
         m_record.PageCursor = roundHalfEvenToInt32(m_record.PageCount + 1);
-        m_record.DoneMessage = unreadPageMessage();
+        m_record.DoneMessage = std::move(unread);
     } else {
         const auto document = m_browser.document();
         if (!document)
