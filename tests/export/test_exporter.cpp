@@ -7,6 +7,7 @@
 #include "report/report_writer.h"
 
 #include "fake_view.h"
+#include "site_rows.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -19,13 +20,8 @@ using namespace korvane;
 
 namespace {
 
-struct Site
-{
-    QString name;
-    qint32 count;
-    QString date;
-    QString url;
-};
+using testing::Site;
+
 
 const QDateTime kStarted(QDate(2011, 12, 25), QTime(10, 30), QTimeZone(8 * 3600));
 
@@ -45,18 +41,8 @@ FinishedAnalysis finished(double total, const QList<Site> &sites, const QString 
     r.TotalResults = total;
     r.PageCount = total / 10;
     r.DoneMessage = done;
-    if (!sites.isEmpty()) {
-        r.SiteNames = {QString()};
-        r.SiteLinkCounts = {0};
-        r.SiteLatestDates = {QString()};
-        r.SiteLatestUrls = {QString()};
-    }
-    for (const Site &site : sites) {
-        r.SiteNames.append(site.name);
-        r.SiteLinkCounts.append(site.count);
-        r.SiteLatestDates.append(site.date);
-        r.SiteLatestUrls.append(site.url);
-    }
+    if (!sites.isEmpty())
+        testing::addSites(r, sites);
     testing::FakeView view;
     view.domain = a.domain;
     WriteReport(r, view);

@@ -5,6 +5,7 @@
 #include "report/report_writer.h"
 
 #include "fake_view.h"
+#include "site_rows.h"
 
 #include <QFile>
 #include <QTest>
@@ -17,30 +18,8 @@ using namespace korvane;
 namespace {
 
 using StringView = testing::FakeView;
-
-struct Site
-{
-    QString name;
-    qint32 count;
-    QString date;
-    QString url;
-};
-
-void addSites(AnalysisRecord &record, const QList<Site> &sites)
-{
-    if (!record.siteTableAllocated()) {
-        record.SiteNames = {QString()};
-        record.SiteLinkCounts = {0};
-        record.SiteLatestDates = {QString()};
-        record.SiteLatestUrls = {QString()};
-    }
-    for (const Site &site : sites) {
-        record.SiteNames.append(site.name);
-        record.SiteLinkCounts.append(site.count);
-        record.SiteLatestDates.append(site.date);
-        record.SiteLatestUrls.append(site.url);
-    }
-}
+using testing::Site;
+using testing::addSites;
 
 // A record as the walk leaves it: analysing, with a total read and the given sites.
 AnalysisRecord analysedRecord(double total, const QList<Site> &sites)
