@@ -3,6 +3,7 @@
 #include "cli_view.h"
 #include "crawl/form1_logic.h"
 #include "crawl/metered_browser.h"
+#include "store/history_store.h"
 
 #include <QCoreApplication>
 #include <QIODevice>
@@ -111,6 +112,9 @@ void BatchRun::analysisEnded()
     analysis.pagesRequested = m_browser.pagesRequested();
     analysis.pagesRead = m_browser.pagesRead();
 
+    // Recorded first, whatever the outcome: the store keeps it even when the output fails.
+    const bool recorded = !m_settings.store || m_settings.store->record(analysis).has_value();
+
     const bool several = m_settings.domains.size() > 1;
     QByteArray body = exportBody(analysis, m_settings.format);
     if (several && m_settings.format.format == ExportFormat::Text && !body.isEmpty())
@@ -118,6 +122,12 @@ void BatchRun::analysisEnded()
     if (!write(body))
         return;
     printErr((several ? analysis.domain + QStringLiteral(": ") : QString()) + analysis.status + QLatin1Char('\n'));
+    if (!recorded) {
+        // What is analysed after this could not be kept either: the run ends here.
+        printErr(QStringLiteral("korvane-cli: %1\n").arg(m_settings.store->errorString()));
+        end(kExitOutputFailed);
+        return;
+    }
 
     switch (analysis.outcome()) {
     case AnalysisOutcome::Stopped:

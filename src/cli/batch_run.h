@@ -12,6 +12,7 @@ namespace korvane {
 
 class CliView;
 class Form1Logic;
+class HistoryStore;
 class MeteredBrowser;
 
 // Exit statuses of korvane-cli. When domains end differently, the most severe one wins:
@@ -29,6 +30,7 @@ struct BatchSettings
     QString engine;        // the engine's origin, as the JSON names it
     ExportOptions format;
     bool progress = false; // the progress line on standard error
+    HistoryStore *store = nullptr; // --record: each analysis is recorded here as it ends
 };
 
 // Analyses the domains one after another with one logic and one browser (cookies are kept

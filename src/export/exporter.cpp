@@ -58,6 +58,14 @@ private:
 
 } // namespace
 
+std::optional<qint64> FinishedAnalysis::engineTotal() const
+{
+    if (!record.TotalResults)
+        return std::nullopt;
+    const double total = korvane::engineTotal(record);
+    return total >= 9.0e18 ? qint64(9.0e18) : qint64(total);
+}
+
 std::optional<ExportFormat> exportFormatNamed(const QString &name)
 {
     if (name == QLatin1String("text"))

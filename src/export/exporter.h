@@ -29,6 +29,9 @@ struct FinishedAnalysis
     AnalysisOutcome outcome() const { return outcomeOf(record); }
     // Whether the analysis ended with its report (every outcome but Stopped).
     bool hasReport() const { return outcome() != AnalysisOutcome::Stopped; }
+    // The engine's total as the report gives it (0 when this analysis read no positive one);
+    // nullopt when no total was read.
+    std::optional<qint64> engineTotal() const;
 };
 
 enum class ExportFormat { Text, Csv, Json };
