@@ -26,7 +26,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = korvane ] || fail "Package: $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), not $version"
 depends=$(field Depends)
-for needed in fonts-noto-cjk qt6-translations-l10n libqt6widgets6 libqt6network6 libxml2 libc6; do
+for needed in fonts-noto-cjk qt6-translations-l10n libqt6sql6-sqlite libqt6widgets6 libqt6network6 libxml2 libc6; do
   grep -Eq "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
