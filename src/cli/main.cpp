@@ -145,8 +145,8 @@ int main(int argc, char *argv[])
                        "cannot be written ends the run with exit status 2 before any request, or 4 during it."));
     const QCommandLineOption storeOption(
         QStringLiteral("store"),
-        QStringLiteral("The history store for --record (default: $KORVANE_STORE, else %1).")
-            .arg(HistoryStore::defaultPath()),
+        QStringLiteral("The history store for --record (default: $KORVANE_STORE, else history.sqlite in the "
+                       "user's data folder, ~/.local/share/korvane-cli)."),
         QStringLiteral("PATH"));
     const QCommandLineOption skipRecentOption(
         QStringLiteral("skip-recent"),
@@ -157,10 +157,10 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(parser.applicationDescription() + QStringLiteral(
         "\n\n"
         "History (see korvane-cli history --help, korvane-cli diff --help):\n"
-        "  korvane-cli [OPTIONS] --record DOMAIN...       record the analyses in the store\n"
-        "  korvane-cli history [--format F] DOMAIN         every recorded analysis, new and lost sites\n"
-        "  korvane-cli diff DOMAIN [FROM_ID [TO_ID]]       sites new, lost and changed between two\n"
-        "  korvane-cli diff OLD.json NEW.json              the same between two JSON exports\n"
+        "  korvane-cli [OPTIONS] --record DOMAIN...    record the analyses in the store\n"
+        "  korvane-cli history [--format F] DOMAIN     every recorded analysis, new and lost sites\n"
+        "  korvane-cli diff DOMAIN [FROM_ID [TO_ID]]   sites new, lost and changed between two\n"
+        "  korvane-cli diff OLD.json NEW.json          the same between two JSON exports\n"
         "A week from cron, each morning, then what changed:\n"
         "  korvane-cli --record --skip-recent 20 --input domains.txt --quiet --delay 5\n"
         "  korvane-cli diff example.com"));

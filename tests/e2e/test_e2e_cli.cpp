@@ -856,60 +856,94 @@ void TestE2eCli::skipRecent()
 
 void TestE2eCli::storeSurvives_data()
 {
-    QTest::addColumn<bool>("kill"); // else two recorders at once
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("recorded"); // analyses in the store at the end
 
-    QTest::newRow("killed with SIGKILL in the third domain") << true;
-    QTest::newRow("two recorders on one store at once") << false;
+    QTest::newRow("killed with SIGKILL in the fourth domain") << QStringLiteral("kill") << 3;
+    QTest::newRow("two recorders on one store at once") << QStringLiteral("two") << 6;
+    QTest::newRow("the store cannot grow: the run stops with exit 4") << QStringLiteral("full") << 1;
 }
 
 void TestE2eCli::storeSurvives()
 {
-    QFETCH(bool, kill);
+    QFETCH(QString, how);
+    QFETCH(int, recorded);
 
     FakeEngine engine;
     QVERIFY(engine.start());
-    const QStringList domains{QStringLiteral("a.cn"), QStringLiteral("b.cn"), QStringLiteral("c.cn")};
+    QStringList domains{QStringLiteral("a.cn"), QStringLiteral("b.cn"), QStringLiteral("c.cn")};
     for (const QString &domain : domains)
         engine.setDomain(domain, domainOf(45));
     EngineDomain slow = domainOf(45);
     slow.delay = std::chrono::seconds(60);
     engine.setDomain(QStringLiteral("slow.cn"), slow);
+    EngineDomain large = domainOf(750);
+    large.sites = 600; // more rows than the store's file may grow by
+    engine.setDomain(QStringLiteral("large.cn"), large);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString store = dir.filePath(QStringLiteral("history.sqlite"));
 
-    const int runs = kill ? 1 : 2;
+    std::function<void()> inChild;
+    if (how == QLatin1String("kill")) {
+        domains.append(QStringLiteral("slow.cn"));
+    } else if (how == QLatin1String("full")) {
+        // A store with one analysis, then a run whose files may not grow past 40 KiB: room for
+        // the store and its 32 KiB index of the write-ahead log, not for 600 rows more.
+        const CliRun first = runCli({QStringLiteral("--engine"), engine.origin(), QStringLiteral("--record"),
+                                     QStringLiteral("--store"), store, QStringLiteral("a.cn")});
+        QCOMPARE(first.exitCode, 0);
+        const rlim_t most = 40960;
+        QVERIFY(QFileInfo(store).size() < qint64(most));
+        inChild = [most] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{most, most};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        };
+        domains = QStringList{QStringLiteral("large.cn"), QStringLiteral("b.cn")};
+        engine.server().clearRequests();
+    }
+
+    const int runs = how == QLatin1String("two") ? 2 : 1;
     QList<QProcess *> processes;
     QList<QSignalSpy *> spies;
     for (int i = 0; i < runs; ++i) {
         auto *process = new QProcess(this);
+        if (inChild)
+            process->setChildProcessModifier(inChild);
         spies.append(new QSignalSpy(process, &QProcess::finished));
         process->start(QStringLiteral(KORVANE_CLI_PATH),
                        QStringList{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--record"), QStringLiteral("--store"),
                                    store, QStringLiteral("--quiet")}
-                           + domains + (kill ? QStringList{QStringLiteral("slow.cn")} : QStringList{}));
+                           + domains);
         processes.append(process);
     }
-    if (kill) {
+    if (how == QLatin1String("kill")) {
         QTRY_VERIFY_WITH_TIMEOUT(askedDomains(engine).contains(QStringLiteral("slow.cn")), kChildWaitMs);
         ::kill(pid_t(processes[0]->processId()), SIGKILL);
     }
     for (int i = 0; i < runs; ++i) {
         QVERIFY(!spies[i]->isEmpty() || spies[i]->wait(kChildWaitMs));
-        if (kill) {
+        if (how == QLatin1String("kill")) {
             QCOMPARE(processes[i]->exitStatus(), QProcess::CrashExit);
         } else {
             QCOMPARE(processes[i]->exitStatus(), QProcess::NormalExit);
-            QCOMPARE(processes[i]->exitCode(), 0);
+            const QString err = QString::fromUtf8(processes[i]->readAllStandardError());
+            QVERIFY2(processes[i]->exitCode() == (how == QLatin1String("full") ? 4 : 0), qPrintable(err));
+            if (how == QLatin1String("full")) {
+                QVERIFY2(err.contains(QStringLiteral("korvane-cli: cannot record large.cn in ")), qPrintable(err));
+                QCOMPARE(askedDomains(engine), QStringList{QStringLiteral("large.cn")}); // b.cn is not analysed
+            }
         }
     }
     qDeleteAll(spies);
     qDeleteAll(processes);
 
     QCOMPARE(sqlValue(store, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
-    // Every analysis that ended, whole with its rows, and none of the one under way.
-    QCOMPARE(sqlValue(store, QStringLiteral("SELECT COUNT(*) FROM analyses")), QString::number(3 * runs));
-    QCOMPARE(sqlValue(store, QStringLiteral("SELECT COUNT(*) FROM analyses WHERE domain = 'slow.cn'")), QStringLiteral("0"));
+    // Every analysis that ended, whole with its rows, and nothing of the one under way.
+    QCOMPARE(sqlValue(store, QStringLiteral("SELECT COUNT(*) FROM analyses")), QString::number(recorded));
+    QCOMPARE(sqlValue(store, QStringLiteral("SELECT COUNT(*) FROM analyses WHERE domain IN ('slow.cn', 'large.cn')")),
+             QStringLiteral("0"));
     QCOMPARE(sqlValue(store, QStringLiteral("SELECT COUNT(*) FROM analyses a WHERE sites <> "
                                             "(SELECT COUNT(*) FROM sites s WHERE s.analysis_id = a.id) OR sites = 0")),
              QStringLiteral("0"));
