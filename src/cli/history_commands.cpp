@@ -172,9 +172,10 @@ int diffStore(const QCommandLineParser &parser, const Common &common, const QStr
                 complete.append(analysis.id);
         if (!ids[0]) {
             if (complete.size() < 2)
-                return failWith(QStringLiteral("%1 has %2 complete analyses recorded; diff needs two, or ids")
-                                    .arg(domain)
-                                    .arg(complete.size()),
+                return failWith(QStringLiteral("%1 has %2 recorded; diff needs two complete analyses, or their ids")
+                                    .arg(domain,
+                                         complete.isEmpty() ? QStringLiteral("no complete analysis")
+                                                            : QStringLiteral("one complete analysis")),
                                 kExitUsage);
             ids[0] = complete.at(complete.size() - 2);
         }

@@ -14,6 +14,7 @@
 #include <QTemporaryFile>
 #include <QVariant>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -215,6 +216,19 @@ StoredAnalysis analysisFromRow(const QSqlQuery &query)
 QVariant nullWhenEmpty(const QString &text)
 {
     return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
+}
+
+// Rows of the per-site table inserted by one statement: 448 values, within what every
+// database takes in one statement.
+constexpr qsizetype kRowsPerInsert = 64;
+
+QString siteInsertStatement(qsizetype rows)
+{
+    QString statement = QStringLiteral("INSERT INTO sites (analysis_id, position, site, links, latest_date, "
+                                       "latest_date_iso, latest_address) VALUES ");
+    for (qsizetype row = 0; row < rows; ++row)
+        statement += row == 0 ? QStringLiteral("(?, ?, ?, ?, ?, ?, ?)") : QStringLiteral(", (?, ?, ?, ?, ?, ?, ?)");
+    return statement;
 }
 
 QString newConnectionName()
@@ -475,21 +489,29 @@ std::optional<qint64> HistoryStore::record(const StoredAnalysis &a, const QList<
         insert.finish();
     }
     if (id) {
-        QSqlQuery row(db);
-        row.prepare(QStringLiteral("INSERT INTO sites (analysis_id, position, site, links, latest_date, "
-                                   "latest_date_iso, latest_address) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        // Many rows a statement: far fewer round trips through the driver than one a row.
+        QSqlQuery full(db);
+        full.prepare(siteInsertStatement(kRowsPerInsert));
+        QSqlQuery tail(db);
         const QVariant analysisId(*id);
-        for (qsizetype i = 0; i < sites.size(); ++i) {
-            const StoredSite &site = sites.at(i);
-            row.bindValue(0, analysisId);
-            row.bindValue(1, qint64(i + 1));
-            row.bindValue(2, site.site);
-            row.bindValue(3, site.links);
-            row.bindValue(4, site.latestDate);
-            row.bindValue(5, nullWhenEmpty(site.latestDateIso));
-            row.bindValue(6, site.latestAddress);
-            if (!row.exec()) {
-                error = sqlError(row.lastError());
+        for (qsizetype start = 0; start < sites.size(); start += kRowsPerInsert) {
+            const qsizetype rows = std::min(kRowsPerInsert, sites.size() - start);
+            QSqlQuery &insert = rows == kRowsPerInsert ? full : tail;
+            if (rows != kRowsPerInsert)
+                tail.prepare(siteInsertStatement(rows));
+            int at = 0;
+            for (qsizetype i = start; i < start + rows; ++i) {
+                const StoredSite &site = sites.at(i);
+                insert.bindValue(at++, analysisId);
+                insert.bindValue(at++, qint64(i + 1));
+                insert.bindValue(at++, site.site);
+                insert.bindValue(at++, site.links);
+                insert.bindValue(at++, site.latestDate);
+                insert.bindValue(at++, nullWhenEmpty(site.latestDateIso));
+                insert.bindValue(at++, site.latestAddress);
+            }
+            if (!insert.exec()) {
+                error = sqlError(insert.lastError());
                 id.reset();
                 break;
             }
