@@ -58,7 +58,11 @@ std::optional<QNetworkProxy> parseProxyUrl(const QString &text, bool schemeOptio
         *error = QStringLiteral("a proxy address starts with http:// or socks5://");
         return std::nullopt;
     }
-    if (!url.isValid() || url.host().isEmpty()) {
+    if (!url.isValid()) {
+        *error = QStringLiteral("the proxy address cannot be read (") + url.errorString() + QLatin1Char(')');
+        return std::nullopt;
+    }
+    if (url.host().isEmpty()) {
         *error = QStringLiteral("the proxy address has no host");
         return std::nullopt;
     }
