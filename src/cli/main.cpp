@@ -3,6 +3,7 @@
 // the status lines to standard error.
 
 #include "batch_run.h"
+#include "browser/proxy_rules.h"
 #include "browser/web_browser.h"
 #include "cli_view.h"
 #include "crawl/form1_logic.h"
@@ -129,6 +130,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption quietOption(QStringLiteral("quiet"), QStringLiteral("No progress line."));
     parser.addOptions({engineOption, formatOption, outputOption, noBomOption, inputOption, delayOption,
                        progressOption, quietOption});
+    const QCommandLineOption proxyOption(
+        QStringLiteral("proxy"),
+        QStringLiteral("Send every request through the proxy at URL: http://[USER[:PASSWORD]@]HOST[:PORT] "
+                       "(port 8080 unless given) or socks5://... (port 1080; socks5h:// to have the proxy look "
+                       "names up). Without it, http_proxy, https_proxy, all_proxy and no_proxy are honoured."),
+        QStringLiteral("URL"));
+    parser.addOption(proxyOption);
     parser.addPositionalArgument(QStringLiteral("DOMAIN"), QStringLiteral("The domains to analyse."),
                                  QStringLiteral("DOMAIN..."));
 
@@ -150,6 +158,17 @@ int main(int argc, char *argv[])
                          qPrintable(parser.value(engineOption)), qPrintable(parser.helpText()));
             return kExitUsage;
         }
+    }
+
+    ProxyRules proxies = ProxyRules::fromEnvironment();
+    if (parser.isSet(proxyOption)) {
+        QString error;
+        const auto proxy = parseProxyUrl(parser.value(proxyOption), false, &error);
+        if (!proxy)
+            return usageError(QStringLiteral("--proxy takes http://[USER[:PASSWORD]@]HOST[:PORT] or socks5://...: %1").arg(error));
+        proxies = ProxyRules::through(*proxy);
+    } else if (!proxies.problem().isEmpty()) {
+        return usageError(QStringLiteral("cannot use the proxy of the environment: %1").arg(proxies.problem()));
     }
 
     BatchSettings settings;
@@ -210,6 +229,7 @@ int main(int argc, char *argv[])
 
     CliView view;
     WebBrowser webBrowser;
+    webBrowser.setProxyRules(proxies);
     MeteredBrowser browser(webBrowser);
     browser.setDelay(std::chrono::milliseconds(std::llround(delay * 1000)));
     Form1Logic logic(view, browser, origins);

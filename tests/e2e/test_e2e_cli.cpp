@@ -4,6 +4,7 @@
 #include "e2e_support.h"
 #include "engine_pages.h"
 #include "fake_engine.h"
+#include "http_test_proxy.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,12 +53,20 @@ struct CliRun
     }
 };
 
-// Runs korvane-cli to its end. `inChild` runs in the child before the program starts.
-CliRun runCli(const QStringList &arguments, const std::function<void()> &inChild = {})
+// Runs korvane-cli to its end. `inChild` runs in the child before the program starts;
+// `environment` ("NAME=VALUE") is added to the child's.
+CliRun runCli(const QStringList &arguments, const std::function<void()> &inChild = {},
+              const QStringList &environment = {})
 {
     QProcess process;
     if (inChild)
         process.setChildProcessModifier(inChild);
+    if (!environment.isEmpty()) {
+        QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+        for (const QString &entry : environment)
+            childEnvironment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+        process.setProcessEnvironment(childEnvironment);
+    }
     QSignalSpy finished(&process, &QProcess::finished);
     process.start(QStringLiteral(KORVANE_CLI_PATH), arguments);
     CliRun run;
@@ -146,6 +155,8 @@ private slots:
     void runExitStatus();
     void outputFileKeptWhole_data();
     void outputFileKeptWhole();
+    void throughProxy_data();
+    void throughProxy();
 };
 
 void TestE2eCli::initTestCase()
@@ -337,6 +348,21 @@ void TestE2eCli::badInput_data()
     QTest::newRow("empty domain") << QStringList{QStringLiteral("a.cn"), QString()} << QStringLiteral("DOMAIN");
     QTest::newRow("unreadable --input")
         << QStringList{QStringLiteral("--input"), QStringLiteral("{dir}/missing.txt")} << QStringLiteral("--input");
+    QTest::newRow("--proxy neither http nor socks5")
+        << QStringList{QStringLiteral("--proxy"), QStringLiteral("ftp://127.0.0.1:3128"), QStringLiteral("a.cn")}
+        << QStringLiteral("--proxy");
+    QTest::newRow("--proxy without a scheme")
+        << QStringList{QStringLiteral("--proxy"), QStringLiteral("127.0.0.1:3128"), QStringLiteral("a.cn")}
+        << QStringLiteral("--proxy");
+    QTest::newRow("--proxy without a host")
+        << QStringList{QStringLiteral("--proxy"), QStringLiteral("http://:3128"), QStringLiteral("a.cn")}
+        << QStringLiteral("--proxy");
+    QTest::newRow("--proxy with a path")
+        << QStringList{QStringLiteral("--proxy"), QStringLiteral("http://127.0.0.1:3128/x"), QStringLiteral("a.cn")}
+        << QStringLiteral("--proxy");
+    QTest::newRow("--proxy with a port out of range")
+        << QStringList{QStringLiteral("--proxy"), QStringLiteral("socks5://127.0.0.1:65536"), QStringLiteral("a.cn")}
+        << QStringLiteral("--proxy");
     QTest::newRow("--output in a folder that does not exist")
         << QStringList{QStringLiteral("--output"), QStringLiteral("{dir}/no/such/out.csv"), QStringLiteral("a.cn")}
         << QStringLiteral("{dir}/no/such/out.csv");
@@ -611,6 +637,135 @@ void TestE2eCli::outputFileKeptWhole()
     QCOMPARE(file.readAll(), earlier);
     // No half-written file is left beside it.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("links.csv")});
+}
+
+void TestE2eCli::throughProxy_data()
+{
+    // Every run analyses a.cn on the fake engine with --format json. In the arguments and the
+    // environment ("NAME=VALUE"), {proxy} stands for a recording proxy, {guarded} for one that
+    // wants the user korvane with the password s3cret, {dead} for a port that refuses and
+    // {refused} for an engine address that refuses.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QString>("outcome");  // the JSON's outcome; empty: nothing analysed, exit 2
+    QTest::addColumn<bool>("viaProxy");    // every engine request came through a proxy, else none did
+
+    const QString proxy = QStringLiteral("--proxy");
+    const QString complete = QStringLiteral("complete");
+    const QString pageError = QStringLiteral("page_error");
+    QTest::newRow("--proxy: every engine request goes through it")
+        << QStringList{proxy, QStringLiteral("{proxy}")} << QStringList{} << complete << true;
+    QTest::newRow("http_proxy: every engine request goes through it")
+        << QStringList{} << QStringList{QStringLiteral("http_proxy={proxy}")} << complete << true;
+    QTest::newRow("HTTP_PROXY in upper case")
+        << QStringList{} << QStringList{QStringLiteral("HTTP_PROXY={proxy}")} << complete << true;
+    QTest::newRow("http_proxy without a scheme")
+        << QStringList{} << QStringList{QStringLiteral("http_proxy={proxy-host-port}")} << complete << true;
+    QTest::newRow("all_proxy when http_proxy is not set")
+        << QStringList{} << QStringList{QStringLiteral("all_proxy={proxy}")} << complete << true;
+    QTest::newRow("https_proxy alone does not take http requests")
+        << QStringList{} << QStringList{QStringLiteral("https_proxy={dead}")} << complete << false;
+    QTest::newRow("no_proxy names the engine's address: direct")
+        << QStringList{} << QStringList{QStringLiteral("http_proxy={dead}"), QStringLiteral("no_proxy=example.org, 127.0.0.0/8")}
+        << complete << false;
+    QTest::newRow("no_proxy names another host: through the proxy")
+        << QStringList{} << QStringList{QStringLiteral("http_proxy={proxy}"), QStringLiteral("no_proxy=.example.org,127.0.0.2")}
+        << complete << true;
+    QTest::newRow("--proxy wins over http_proxy and no_proxy")
+        << QStringList{proxy, QStringLiteral("{proxy}")}
+        << QStringList{QStringLiteral("http_proxy={dead}"), QStringLiteral("no_proxy=*")} << complete << true;
+    QTest::newRow("--proxy with the user and password the proxy wants")
+        << QStringList{proxy, QStringLiteral("{guarded}")} << QStringList{} << complete << true;
+    QTest::newRow("--proxy with a wrong password: page error, the engine asked nothing")
+        << QStringList{proxy, QStringLiteral("{guarded-wrong}")} << QStringList{} << pageError << false;
+    QTest::newRow("--proxy that refuses the connection: page error")
+        << QStringList{proxy, QStringLiteral("{dead}")} << QStringList{} << pageError << false;
+    QTest::newRow("socks5 --proxy that refuses the connection: page error")
+        << QStringList{proxy, QStringLiteral("socks5://{dead-host-port}")} << QStringList{} << pageError << false;
+    QTest::newRow("http_proxy that refuses the connection: page error")
+        << QStringList{} << QStringList{QStringLiteral("http_proxy={dead}")} << pageError << false;
+    QTest::newRow("the proxy cannot reach the engine: page error")
+        << QStringList{proxy, QStringLiteral("{proxy}"), QStringLiteral("--engine"), QStringLiteral("{refused}")}
+        << QStringList{} << pageError << false;
+    QTest::newRow("http_proxy that is no proxy address: usage error")
+        << QStringList{} << QStringList{QStringLiteral("http_proxy=ftp://127.0.0.1:21")} << QString() << false;
+}
+
+void TestE2eCli::throughProxy()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(QString, outcome);
+    QFETCH(bool, viaProxy);
+
+    FakeEngine engine;
+    QVERIFY(engine.start());
+    engine.setDomain(QStringLiteral("a.cn"), domainOf(15));
+    HttpTestProxy proxy;
+    QVERIFY(proxy.start());
+    HttpTestProxy guarded;
+    QVERIFY(guarded.start());
+    guarded.requireCredentials("korvane", "s3cret");
+    HttpTestProxy dead;
+    QVERIFY(dead.start());
+    dead.stop();
+    HttpTestServer refusing;
+    QVERIFY(refusing.start());
+    refusing.stop();
+
+    const QString deadHostPort = QStringLiteral("127.0.0.1:%1").arg(dead.port());
+    auto substitute = [&](QStringList &texts) {
+        for (QString &text : texts) {
+            text.replace(QStringLiteral("{proxy-host-port}"), QStringLiteral("127.0.0.1:%1").arg(proxy.port()));
+            text.replace(QStringLiteral("{proxy}"), proxy.urlText());
+            text.replace(QStringLiteral("{guarded-wrong}"), guarded.urlText(QStringLiteral("korvane"), QStringLiteral("s3cre")));
+            text.replace(QStringLiteral("{guarded}"), guarded.urlText(QStringLiteral("korvane"), QStringLiteral("s3cret")));
+            text.replace(QStringLiteral("{dead-host-port}"), deadHostPort);
+            text.replace(QStringLiteral("{dead}"), dead.urlText());
+            text.replace(QStringLiteral("{refused}"), refusing.urlText().chopped(1));
+        }
+    };
+    substitute(arguments);
+    substitute(environment);
+
+    const QStringList common{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--format"), QStringLiteral("json")};
+    const CliRun run = runCli(common + arguments + QStringList{QStringLiteral("a.cn")}, {}, environment);
+    QVERIFY(run.ended);
+    QCOMPARE(run.exitStatus, QProcess::NormalExit);
+
+    const QList<QByteArray> forwarded = proxy.forwardedTargets() + guarded.forwardedTargets();
+    QList<QByteArray> engineTargets;
+    for (const HttpTestServer::Request &request : engine.server().requests())
+        engineTargets.append(engine.origin().toUtf8() + request.target);
+
+    if (outcome.isEmpty()) {
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.startsWith(QLatin1String("korvane-cli: ")) && run.err.contains(QLatin1String("http_proxy")),
+                 qPrintable(run.err));
+        QCOMPARE(run.out, QString());
+        QCOMPARE(engineTargets, QList<QByteArray>());
+        QCOMPARE(proxy.requests().size(), 0);
+        return;
+    }
+
+    const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(object.value(QLatin1String("outcome")).toString(), outcome);
+    if (outcome == QLatin1String("complete")) {
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.lastErrLine(), kDone);
+        QCOMPARE(engineTargets.size(), 3); // the query page, then pages 0 and 1
+        QCOMPARE(forwarded, viaProxy ? engineTargets : QList<QByteArray>());
+    } else {
+        // The same ending as an engine that cannot be reached at all, never a clean one.
+        QCOMPARE(run.lastErrLine(), kPageError);
+        QCOMPARE(object.value(QLatin1String("rows")).toArray().size(), 0);
+        QCOMPARE(engineTargets, QList<QByteArray>());
+        const CliRun direct = runCli({QStringLiteral("--engine"), refusing.urlText().chopped(1), QStringLiteral("--format"),
+                                      QStringLiteral("json"), QStringLiteral("a.cn")});
+        QVERIFY(direct.ended);
+        QCOMPARE(run.exitCode, direct.exitCode);
+        QCOMPARE(QJsonDocument::fromJson(direct.out.toUtf8()).object().value(QLatin1String("outcome")).toString(), outcome);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestE2eCli)
