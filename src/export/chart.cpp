@@ -166,7 +166,8 @@ QString columns(const QList<Bar> &bars, const QString &unit, const QString &cate
     const double left = widestTick(scale) + 14;
     const double bottom = top + plot;
     const double labelSpace = slanted ? std::min(labels, 120.0) * 0.72 + 14 : 20;
-    const double width = left + slot * bars.size() + 16;
+    // Room for the caption under a chart of very few columns.
+    const double width = left + std::max(slot * double(bars.size()), textWidth(categoryCaption) + 24) + 16;
     const double height = bottom + labelSpace + 26;
     const auto y = [&](qint64 value) { return bottom - plot * double(value) / double(scale.top); };
 

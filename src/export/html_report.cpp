@@ -32,7 +32,7 @@ const QString &styleSheet()
         "th{background:#f4f6f8;position:sticky;top:0}th[data-k]{cursor:pointer}"
         "th[aria-sort=ascending]::after{content:\" \\25B2\"}th[aria-sort=descending]::after{content:\" \\25BC\"}"
         "td{overflow-wrap:anywhere}"
-        "table.sites td:nth-child(2),table.n td:nth-child(n+3){text-align:right;font-variant-numeric:tabular-nums}"
+        "table.sites td:nth-child(2),table.history td:nth-child(n+5),table.changes td:nth-child(2),table.changes td:nth-child(3){text-align:right;font-variant-numeric:tabular-nums}"
         "tbody.more{display:none}input.all:checked~table tbody.more{display:table-row-group}"
         "ul.sites{columns:3 18em;font-size:13px}"
         "svg.chart{display:block;max-width:100%;height:auto;margin:8px 0}"
@@ -119,13 +119,6 @@ QString timeText(const QDateTime &time)
 }
 
 QString optionalDigits(const std::optional<qint64> &value) { return value ? digits(*value) : dash(); }
-
-void appendElement(QString &out, const char *tag, const QString &text)
-{
-    out += QLatin1Char('<') + QLatin1String(tag) + QLatin1Char('>');
-    appendEscaped(out, text);
-    out += QStringLiteral("</") + QLatin1String(tag) + QStringLiteral(">\n");
-}
 
 void appendFact(QString &out, const QString &name, const QString &value)
 {
@@ -443,7 +436,7 @@ QByteArray htmlHistoryPage(const HistoryReport &history)
                                "悬停可见其数值与结果。</p>\n");
     }
 
-    body += QStringLiteral("<h2>历次分析</h2>\n<table class=\"history n sortable\">\n");
+    body += QStringLiteral("<h2>历次分析</h2>\n<table class=\"history sortable\">\n");
     appendHead(body, {{QStringLiteral("编号"), 'n'},
                       {QStringLiteral("开始时间"), 's'},
                       {QStringLiteral("结束时间"), 's'},
