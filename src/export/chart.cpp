@@ -125,7 +125,9 @@ QString horizontalBars(const QList<Bar> &bars, const QString &unit, const QStrin
     const double bottom = top + row * bars.size();
     const double width = left + plot + std::max(60.0, widestTick(scale) + 16);
     const double height = bottom + 44;
-    const auto x = [&](qint64 value) { return left + plot * double(value) / double(scale.top); };
+    // A count is never negative; should one be, it is drawn as zero rather than as a shape
+    // that reaches out of the chart.
+    const auto x = [&](qint64 value) { return left + plot * double(std::max<qint64>(value, 0)) / double(scale.top); };
 
     QString out = svgOpen(kind, width, height);
     for (qint64 tick = 0; tick <= scale.top; tick += scale.step) {
@@ -169,7 +171,7 @@ QString columns(const QList<Bar> &bars, const QString &unit, const QString &cate
     // Room for the caption under a chart of very few columns.
     const double width = left + std::max(slot * double(bars.size()), textWidth(categoryCaption) + 24) + 16;
     const double height = bottom + labelSpace + 26;
-    const auto y = [&](qint64 value) { return bottom - plot * double(value) / double(scale.top); };
+    const auto y = [&](qint64 value) { return bottom - plot * double(std::max<qint64>(value, 0)) / double(scale.top); };
 
     QString out = svgOpen(kind, width, height);
     appendText(out, left - 8, 12, unit);
@@ -262,7 +264,7 @@ QString timeLines(const QList<Series> &series, const QString &timeCaption,
         if (line.points.isEmpty())
             continue;
         const Scale &scale = scales.at(s);
-        const auto y = [&](qint64 value) { return bottom - plot * double(value) / double(scale.top); };
+        const auto y = [&](qint64 value) { return bottom - plot * double(std::max<qint64>(value, 0)) / double(scale.top); };
         const QString cls = QStringLiteral("s") + QString::number(s);
         if (line.points.size() > 1) {
             out += QStringLiteral("<polyline class=\"") + cls + QStringLiteral("\" points=\"");
