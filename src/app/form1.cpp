@@ -94,12 +94,13 @@ struct ExportChoice
     QString suffix;
     ExportFormat format;
 };
-const std::array<ExportChoice, 3> &exportChoices()
+const std::array<ExportChoice, 4> &exportChoices()
 {
-    static const std::array<ExportChoice, 3> choices{{
+    static const std::array<ExportChoice, 4> choices{{
         {QStringLiteral("CSV 文件 (*.csv)"), QStringLiteral("csv"), ExportFormat::Csv},
         {QStringLiteral("JSON 文件 (*.json)"), QStringLiteral("json"), ExportFormat::Json},
         {QStringLiteral("文本文件 (*.txt)"), QStringLiteral("txt"), ExportFormat::Text},
+        {QStringLiteral("HTML 报告 (*.html)"), QStringLiteral("html"), ExportFormat::Html},
     }};
     return choices;
 }

@@ -3,6 +3,7 @@
 #include "cli_view.h"
 #include "crawl/form1_logic.h"
 #include "crawl/metered_browser.h"
+#include "export/html_report.h"
 
 #include <QCoreApplication>
 #include <QIODevice>
@@ -71,6 +72,12 @@ void BatchRun::startNext()
     if (m_ended)
         return;
     if (m_next >= m_settings.domains.size()) {
+        if (m_settings.format.format == ExportFormat::Html) {
+            const QByteArray page = m_settings.domains.size() > 1 ? htmlBatchPage(m_htmlAnalyses, m_htmlNotAnalysed)
+                                                                  : htmlAnalysisPage(m_htmlAnalyses.value(0));
+            if (!write(page))
+                return;
+        }
         end(m_status);
         return;
     }
@@ -112,7 +119,11 @@ void BatchRun::analysisEnded()
     analysis.pagesRead = m_browser.pagesRead();
 
     const bool several = m_settings.domains.size() > 1;
-    QByteArray body = exportBody(analysis, m_settings.format);
+    QByteArray body;
+    if (m_settings.format.format == ExportFormat::Html)
+        m_htmlAnalyses.append(analysis); // written with the others at the end
+    else
+        body = exportBody(analysis, m_settings.format);
     if (several && m_settings.format.format == ExportFormat::Text && !body.isEmpty())
         body.append('\n'); // a blank line after each report
     if (!write(body))
@@ -126,9 +137,11 @@ void BatchRun::analysisEnded()
     case AnalysisOutcome::Refused:
         // The engine would refuse the others too: they are not tried.
         worsen(kExitRefused);
-        for (; m_next < m_settings.domains.size(); ++m_next)
+        for (; m_next < m_settings.domains.size(); ++m_next) {
+            m_htmlNotAnalysed.append(m_settings.domains.at(m_next));
             printErr(QStringLiteral("korvane-cli: %1: not analysed, the search engine refused %2\n")
                          .arg(m_settings.domains.at(m_next), analysis.domain));
+        }
         break;
     case AnalysisOutcome::Complete:
     case AnalysisOutcome::PageError:

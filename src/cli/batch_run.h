@@ -33,7 +33,9 @@ struct BatchSettings
 
 // Analyses the domains one after another with one logic and one browser (cookies are kept
 // between them), writing each one's export to `out` as soon as it has ended and its status
-// line to standard error. Ends the event loop with the run's exit status.
+// line to standard error. Ends the event loop with the run's exit status. HTML is the one
+// exception: a batch page opens with the summary of all domains, so its analyses are kept and
+// the page is written once, when the last domain has ended.
 class BatchRun : public QObject
 {
     Q_OBJECT
@@ -72,6 +74,8 @@ private:
     int m_completions = 0;   // top-level documents completed in this analysis
     int m_status = kExitDone;
     int m_progressWidth = 0; // columns the progress line now takes; 0 when none is shown
+    QList<FinishedAnalysis> m_htmlAnalyses; // HTML: the analyses ended so far
+    QStringList m_htmlNotAnalysed;          // HTML: domains left out after a refusal
 };
 
 } // namespace korvane

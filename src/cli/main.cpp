@@ -84,7 +84,7 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Analyses the backlinks of each DOMAIN as the search engine shows them for the query "
-        "domain:DOMAIN, one domain after another, and prints the reports (or CSV or JSON). The "
+        "domain:DOMAIN, one domain after another, and prints the reports (or CSV, JSON or an HTML page). The "
         "final status line of each domain goes to standard error.\n"
         "\n"
         "Exit status:\n"
@@ -104,7 +104,8 @@ int main(int argc, char *argv[])
             .arg(Origins::builtIn().engine),
         QStringLiteral("URL"));
     const QCommandLineOption formatOption(
-        QStringLiteral("format"), QStringLiteral("text (the report, the default), csv or json (JSON Lines)."),
+        QStringLiteral("format"), QStringLiteral("text (the report, the default), csv, json (JSON Lines) or html (one page with "
+                       "charts for all domains, written when the last one has ended)."),
         QStringLiteral("FORMAT"), QStringLiteral("text"));
     const QCommandLineOption outputOption(
         QStringLiteral("output"),
@@ -175,7 +176,7 @@ int main(int argc, char *argv[])
     settings.engine = origins.engine;
     const auto format = exportFormatNamed(parser.value(formatOption));
     if (!format)
-        return usageError(QStringLiteral("--format takes text, csv or json, not \"%1\"").arg(parser.value(formatOption)));
+        return usageError(QStringLiteral("--format takes text, csv, json or html, not \"%1\"").arg(parser.value(formatOption)));
     settings.format = {*format, !parser.isSet(noBomOption)};
 
     bool delayRead = false;

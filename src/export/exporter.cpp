@@ -1,6 +1,7 @@
 #include "exporter.h"
 
 #include "csv.h"
+#include "html_report.h"
 
 #include <QDate>
 #include <QJsonArray>
@@ -66,6 +67,8 @@ std::optional<ExportFormat> exportFormatNamed(const QString &name)
         return ExportFormat::Csv;
     if (name == QLatin1String("json"))
         return ExportFormat::Json;
+    if (name == QLatin1String("html"))
+        return ExportFormat::Html;
     return std::nullopt;
 }
 
@@ -175,6 +178,8 @@ QByteArray exportBody(const FinishedAnalysis &analysis, const ExportOptions &opt
     }
     case ExportFormat::Json:
         return QJsonDocument(exportJson(analysis)).toJson(QJsonDocument::Compact) + '\n';
+    case ExportFormat::Html:
+        return htmlAnalysisPage(analysis);
     }
     return QByteArray();
 }

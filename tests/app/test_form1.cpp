@@ -311,7 +311,7 @@ void TestForm1::linkLabelClick()
 void TestForm1::exportThroughMenu_data()
 {
     QTest::addColumn<QString>("chosen");   // what the dialog returns, in a temporary folder
-    QTest::addColumn<int>("filter");       // the filter left selected: 0 CSV, 1 JSON, 2 text
+    QTest::addColumn<int>("filter");       // the filter left selected: 0 CSV, 1 JSON, 2 text, 3 HTML
     QTest::addColumn<bool>("shortcut");    // Ctrl+S instead of the menu
     QTest::addColumn<QString>("written");  // the file that must exist afterwards; empty: none
 
@@ -319,6 +319,8 @@ void TestForm1::exportThroughMenu_data()
     QTest::newRow("JSON by the name's suffix, Ctrl+S") << QStringLiteral("links.json") << 0 << true
                                                        << QStringLiteral("links.json");
     QTest::newRow("no suffix: the text filter's") << QStringLiteral("links") << 2 << false << QStringLiteral("links.txt");
+    QTest::newRow("no suffix: the HTML report filter's") << QStringLiteral("links") << 3 << false
+                                                         << QStringLiteral("links.html");
     QTest::newRow("folder missing: a message, nothing else") << QStringLiteral("no/such/links.csv") << 0 << false
                                                              << QString();
 }
@@ -387,9 +389,10 @@ void TestForm1::exportThroughMenu()
 
     QCOMPARE(suggested, QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
                             .filePath(QStringLiteral("www.example.com-20111225-1030.csv")));
-    QCOMPARE(offered.size(), 3);
+    QCOMPARE(offered.size(), 4);
     QVERIFY(offered[0].contains(QLatin1String("*.csv")) && offered[1].contains(QLatin1String("*.json"))
             && offered[2].contains(QLatin1String("*.txt")));
+    QCOMPARE(offered[3], QStringLiteral("HTML 报告 (*.html)"));
     // The window itself is as it was.
     QCOMPARE(window.lbTip->text(), status);
     QCOMPARE(window.TextResult->toPlainText(), report);
@@ -420,6 +423,14 @@ void TestForm1::exportThroughMenu()
         QCOMPARE(object.value(QLatin1String("pages_requested")).toInt(), 2); // the notice page is not counted
         QCOMPARE(object.value(QLatin1String("pages_read")).toInt(), 2);
         QCOMPARE(object.value(QLatin1String("rows")).toArray().size(), 2);
+    } else if (written.endsWith(QLatin1String(".html"))) {
+        const QString html = QString::fromUtf8(bytes);
+        QVERIFY(html.startsWith(QLatin1String("<!DOCTYPE html>")));
+        QVERIFY(html.contains(QLatin1String("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none';")));
+        QVERIFY(html.contains(QStringLiteral("<h1>对域名www.example.com的分析结果</h1>")));
+        QVERIFY(html.contains(QStringLiteral("<dd>") + status + QStringLiteral("</dd>")));
+        QVERIFY(html.contains(QLatin1String("<tr><td>a.cn<td>1<td>2011-7-9<td>a.cn/1\n")));
+        QVERIFY(html.contains(QStringLiteral("<tr><td>b.cn<td>1<td>3小时前<td>b.cn/x,&quot;y&quot;\n")));
     } else {
         QCOMPARE(QString::fromUtf8(bytes), report + QLatin1Char('\n'));
     }

@@ -408,6 +408,8 @@ void TestE2eCli::severalDomains_data()
         << QStringLiteral("json")
         << QStringList{QStringLiteral("--delay"), QStringLiteral("0.001"), QStringLiteral("--progress"), QStringLiteral("--quiet")}
         << true << false;
+    QTest::newRow("HTML: one page, the summary before the sections")
+        << QStringLiteral("html") << QStringList{QStringLiteral("--quiet")} << false << false;
 }
 
 void TestE2eCli::severalDomains()
@@ -486,6 +488,23 @@ void TestE2eCli::severalDomains()
             row = fields.join(QLatin1Char(','));
         }
         QCOMPARE(rows, expected);
+    } else if (format == QLatin1String("html")) {
+        // One page, written whole at the end: the summary links each domain to its section, and
+        // each section holds one table row per site.
+        QCOMPARE(run.out.count(QLatin1String("<!DOCTYPE html>")), 1);
+        QVERIFY(run.out.endsWith(QLatin1String("</html>\n")));
+        qsizetype summaryAt = -1;
+        int siteRows = 0;
+        for (int i = 0; i < 3; ++i) {
+            const qsizetype link = run.out.indexOf(QStringLiteral("<a href=\"#d%1\">%2</a>").arg(i + 1).arg(batch.domains[i]));
+            const qsizetype section = run.out.indexOf(QStringLiteral("<section id=\"d%1\">").arg(i + 1));
+            QVERIFY2(link > summaryAt && section > link, qPrintable(batch.domains[i]));
+            summaryAt = link;
+            siteRows += int(batch.rows(i).size());
+            for (const SiteRow &row : batch.rows(i))
+                QVERIFY2(run.out.contains(QStringLiteral("<tr><td>%1<td>%2<td>").arg(row.site).arg(row.count)), qPrintable(row.site));
+        }
+        QCOMPARE(run.out.count(QLatin1String("<tr><td>")), 3 + siteRows);
     } else {
         const QStringList lines = run.out.split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 4);
