@@ -41,7 +41,7 @@ struct ExportOptions
 
 // "text", "csv", "json" or "html" (as typed on the command line); nullopt for any other name.
 std::optional<ExportFormat> exportFormatNamed(const QString &name);
-// "complete", "page_error", "refused" or "stopped".
+// "complete", "page_error", "refused", "stopped" or "unreadable".
 QString outcomeName(AnalysisOutcome outcome);
 
 // A date-time in ISO 8601 with its offset from UTC, to the second: "2011-12-25T10:30:00+08:00".
@@ -60,7 +60,8 @@ QStringList csvColumns();
 QByteArray exportHead(const ExportOptions &options);
 // One analysis, in UTF-8:
 //  - text: the report with LF line ends and one final LF; nothing without a report;
-//  - CSV: one row per site in report order; nothing without a report;
+//  - CSV: one row per site in report order, each ending with the outcome; one row with the
+//    domain, empty site fields and the outcome when there is no site (or no report);
 //  - JSON: the analysis's object on one line, ended by LF (a JSON Lines line);
 //  - HTML: the whole page of this one analysis (htmlAnalysisPage). Several analyses make one
 //    page together (htmlBatchPage), not one after another.

@@ -411,9 +411,9 @@ void TestForm1::exportThroughMenu()
     const QByteArray bytes = file.readAll();
     if (written.endsWith(QLatin1String(".csv"))) {
         QCOMPARE(bytes, QByteArray("\xEF\xBB\xBF"
-                                   "domain,site,links,latest_date,latest_date_iso,latest_address\r\n"
-                                   "www.example.com,a.cn,1,2011-7-9,2011-07-09,a.cn/1\r\n"
-                                   "www.example.com,b.cn,1,3小时前,2011-12-25T07:30:15+08:00,\"b.cn/x,\"\"y\"\"\"\r\n"));
+                                   "domain,site,links,latest_date,latest_date_iso,latest_address,outcome\r\n"
+                                   "www.example.com,a.cn,1,2011-7-9,2011-07-09,a.cn/1,complete\r\n"
+                                   "www.example.com,b.cn,1,3小时前,2011-12-25T07:30:15+08:00,\"b.cn/x,\"\"y\"\"\",complete\r\n"));
     } else if (written.endsWith(QLatin1String(".json"))) {
         const QJsonObject object = QJsonDocument::fromJson(bytes).object();
         QCOMPARE(object.value(QLatin1String("domain")).toString(), QStringLiteral("www.example.com"));

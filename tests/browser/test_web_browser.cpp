@@ -70,6 +70,7 @@ private slots:
 
     void completesWithTheParsedPage();
     void aboutBlankCompletesAsynchronously();
+    void followsARedirectChain_data();
     void followsARedirectChain();
     void failuresCompleteWithAnErrorPage_data();
     void failuresCompleteWithAnErrorPage();
@@ -141,24 +142,38 @@ void WebBrowserTest::aboutBlankCompletesAsynchronously()
     QCOMPARE(m_server->requestCount(), 0);
 }
 
+void WebBrowserTest::followsARedirectChain_data()
+{
+    QTest::addColumn<int>("hops");
+    QTest::newRow("three hops: 301, relative 302, absolute 307") << 3;
+    QTest::newRow("ten hops, the most one load follows") << 10;
+}
+
 void WebBrowserTest::followsARedirectChain()
 {
-    m_server->setRoute(QStringLiteral("/r1"), Response::redirect("/r2", 301));
-    m_server->setRoute(QStringLiteral("/r2"), Response::redirect("r3", 302)); // relative
-    m_server->setRoute(QStringLiteral("/r3"),
-                       Response::redirect(m_server->urlText(QStringLiteral("/final?x=1")).toUtf8(), 307));
+    QFETCH(int, hops);
+    const QString final = m_server->urlText(QStringLiteral("/final?x=1"));
+    if (hops == 3) {
+        m_server->setRoute(QStringLiteral("/r1"), Response::redirect("/r2", 301));
+        m_server->setRoute(QStringLiteral("/r2"), Response::redirect("r3", 302)); // relative
+        m_server->setRoute(QStringLiteral("/r3"), Response::redirect(final.toUtf8(), 307));
+    } else {
+        for (int i = 1; i <= hops; ++i)
+            m_server->setRoute(QStringLiteral("/r%1").arg(i),
+                               Response::redirect(i == hops ? final.toUtf8() : "/r" + QByteArray::number(i + 1)));
+    }
     m_server->setRoute(QStringLiteral("/final"), Response::html(page("<a href=next.html>arrived</a>")));
 
     m_browser->navigate(m_server->urlText(QStringLiteral("/r1")));
     QVERIFY(m_completions->wait(kWaitMs));
 
     QCOMPARE(m_completions->count(), 1);
-    QCOMPARE(m_completions->at(0).at(1).toString(), m_server->urlText(QStringLiteral("/final?x=1")));
+    QCOMPARE(m_completions->at(0).at(1).toString(), final);
     QVERIFY(!m_browser->lastNavigationFailed());
     const Element anchor = m_browser->document()->getElementsByTagName(QStringLiteral("A")).item(0);
     QCOMPARE(anchor.innerText(), QStringLiteral("arrived"));
     QCOMPARE(anchor.href(), m_server->urlText(QStringLiteral("/next.html")));
-    QCOMPARE(m_server->requestCount(), 4);
+    QCOMPARE(m_server->requestCount(), hops + 1);
 }
 
 void WebBrowserTest::failuresCompleteWithAnErrorPage_data()

@@ -66,6 +66,16 @@ FinishedAnalysis completeAnalysis()
                            {QStringLiteral("名称.中国"), 1, QStringLiteral("昨天"), QStringLiteral("名称.中国/页")}});
 }
 
+// The walk of completeAnalysis stopped by a failure before its report.
+FinishedAnalysis stoppedAnalysis()
+{
+    FinishedAnalysis a = completeAnalysis();
+    a.record.State = texts::stateComp();
+    a.record.DoneMessage = texts::stoppedMessage();
+    a.status = a.report = texts::stoppedMessage();
+    return a;
+}
+
 // Compares with tests/data/export/<name> byte for byte; on a mismatch writes the actual bytes
 // to <name>.actual beside it.
 bool matchesGolden(const QString &name, const QByteArray &actual)
@@ -230,6 +240,9 @@ void TestExporter::isoDate_data()
         << QStringLiteral("25分钟前")
         << QDateTime(QDate(2012, 1, 1), QTime(0, 10), QTimeZone(-(3 * 3600 + 1800)))
         << QStringLiteral("2011-12-31T23:45:00-03:30");
+    QTest::newRow("hours ago on a UTC clock: +00:00, never -00:00")
+        << QStringLiteral("1小时前") << QDateTime(QDate(2011, 12, 25), QTime(0, 30), QTimeZone::utc())
+        << QStringLiteral("2011-12-24T23:30:00+00:00");
     QTest::newRow("hours without 前") << QStringLiteral("120小时") << kStarted << QString();
 }
 
@@ -253,13 +266,8 @@ void TestExporter::golden_data()
     QTest::newRow("CSV without the mark")
         << Make([] { return finished(20, {{QStringLiteral("a.com"), 2, QStringLiteral("2011-1-5"), QStringLiteral("a.com/1")}}); })
         << ExportFormat::Csv << false << QStringLiteral("no_bom.csv");
-    QTest::newRow("CSV of a stopped walk: the header only")
-        << Make([] {
-               FinishedAnalysis a = completeAnalysis();
-               a.record.State = texts::stateAnaing();
-               return a;
-           })
-        << ExportFormat::Csv << true << QStringLiteral("header_only.csv");
+    QTest::newRow("CSV of a stopped walk: one row saying so")
+        << Make(stoppedAnalysis) << ExportFormat::Csv << true << QStringLiteral("stopped.csv");
     QTest::newRow("text: the report with LF") << Make(completeAnalysis) << ExportFormat::Text << true
                                                << QStringLiteral("complete.txt");
     QTest::newRow("JSON of a complete analysis")
@@ -273,13 +281,7 @@ void TestExporter::golden_data()
     QTest::newRow("JSON of an empty analysis")
         << Make([] { return finished(0, {}); }) << ExportFormat::Json << true << QStringLiteral("empty.json");
     QTest::newRow("JSON of a walk stopped without a report")
-        << Make([] {
-               FinishedAnalysis a = completeAnalysis();
-               a.record.State = texts::stateAnaing();
-               a.status = texts::statusAnaing();
-               return a;
-           })
-        << ExportFormat::Json << true << QStringLiteral("stopped.json");
+        << Make(stoppedAnalysis) << ExportFormat::Json << true << QStringLiteral("stopped.json");
 }
 
 void TestExporter::golden()
