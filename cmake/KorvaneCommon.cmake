@@ -6,6 +6,8 @@ target_compile_options(korvane_common INTERFACE
 target_compile_definitions(korvane_common INTERFACE
   # The version, from the project() line only: korvane-cli --version, the package's name.
   KORVANE_VERSION="${PROJECT_VERSION}"
+  # The homepage, from the project() line too: the window's About box, the package.
+  KORVANE_HOMEPAGE="${PROJECT_HOMEPAGE_URL}"
   QT_NO_CAST_FROM_ASCII
   QT_NO_CAST_TO_ASCII
   QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
@@ -16,3 +18,4 @@ if(KORVANE_SANITIZE)
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(korvane_common INTERFACE -fsanitize=address,undefined)
 endif()
+
