@@ -116,6 +116,8 @@ private slots:
     void nextAnalysisStartsClean();
     void analyseDuringWalkStartsOver();
     void exitEndsTheProcessAtOnce();
+    void commandLine_data();
+    void commandLine();
 };
 
 void TestE2eWindow::initTestCase()
@@ -443,6 +445,65 @@ void TestE2eWindow::exitEndsTheProcessAtOnce()
     QVERIFY2(ended && ms < kExitMs, qPrintable(QStringLiteral("ended: %1 after %2 ms").arg(ended).arg(ms)));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
+}
+
+void TestE2eWindow::commandLine_data()
+{
+    // The real program without any display: what it prints shows that no window was needed.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");      // exactly; "Usage:" stands for the help
+    QTest::addColumn<QString>("errStart"); // standard error starts with it; empty: stays empty
+
+    const QString usage = QStringLiteral("Usage:");
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << 0
+                               << QStringLiteral("korvane " KORVANE_VERSION "\n") << QString();
+    QTest::newRow("-v") << QStringList{QStringLiteral("-v")} << 0 << QStringLiteral("korvane " KORVANE_VERSION "\n")
+                        << QString();
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0 << usage << QString();
+    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << 0 << usage << QString();
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--frobnicate")} << 2 << QString()
+                                    << QStringLiteral("korvane: Unknown option 'frobnicate'.");
+    QTest::newRow("an argument") << QStringList{QStringLiteral("example.com")} << 2 << QString()
+                                 << QStringLiteral("korvane: takes no arguments, not \"example.com\"");
+    QTest::newRow("no option: the window needs a display") << QStringList{} << 1 << QString()
+                                                           << QStringLiteral("korvane: no display found");
+}
+
+void TestE2eWindow::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, errStart);
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QString::fromLatin1(name));
+    program.setProcessEnvironment(environment);
+    QSignalSpy finished(&program, &QProcess::finished);
+    program.start(QStringLiteral(KORVANE_APP_PATH), arguments);
+    QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
+    QVERIFY(finished.wait(kStartupWaitMs));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    const QString printed = QString::fromUtf8(program.readAllStandardOutput());
+    const QString err = QString::fromUtf8(program.readAllStandardError());
+    QCOMPARE(program.exitCode(), exitCode);
+    if (out == QLatin1String("Usage:")) {
+        QVERIFY2(printed.startsWith(QLatin1String("Usage: ")) && printed.contains(QLatin1String("--version"))
+                     && printed.contains(QLatin1String("Exit status:")),
+                 qPrintable(printed));
+        QVERIFY2(!printed.contains(QLatin1String("--help-all")), qPrintable(printed));
+    } else {
+        QCOMPARE(printed, out);
+    }
+    if (errStart.isEmpty())
+        QCOMPARE(err, QString());
+    else
+        QVERIFY2(err.startsWith(errStart), qPrintable(err));
+    if (exitCode == 2)
+        QVERIFY2(err.contains(QLatin1String("Usage: ")), qPrintable(err)); // the help follows the error
 }
 
 QTEST_MAIN(TestE2eWindow)
