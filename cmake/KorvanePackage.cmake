@@ -6,6 +6,21 @@ set(CPACK_PACKAGE_NAME korvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# A stripped install (CPack's, or cmake --install --strip) also leaves out of the programs what
+# Debian's packages leave out: the .comment section, where every compiler and library object
+# put its name and version.
+include(GNUInstallDirs)
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(program korvane korvane-cli)
+      set(file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\")
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment \"\${file}\"
+                      RESULT_VARIABLE status)
+      if(NOT status EQUAL 0)
+        message(FATAL_ERROR \"objcopy --remove-section=.comment \${file} failed\")
+      endif()
+    endforeach()
+  endif()")
 set(CPACK_PACKAGE_CONTACT "Korvane developers <support@korvane.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "count a domain's backlinks as the Baidu search engine lists them")
 # The long description, line by line (as dpkg shows it, under 80 columns).
@@ -23,7 +38,7 @@ analysis without it and prints the report.]])
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # korvane_<version>_<architecture>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.korvane.org/")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 # The libraries' packages come from dpkg-shlibdeps; the font that lines the report's columns
 # up, Qt's Chinese texts and the SQLite driver of korvane-cli's history store (a plugin that
 # Qt loads) are needed at run time only, so they are named here.

@@ -73,6 +73,7 @@ int main(int argc, char *argv[])
     // Start-up: window made, loaded and shown (the notice page is not waited for).
     {
         WebBrowser browser;
+        browser.setProxyRules(ProxyRules()); // the local server, whatever the environment says
         Form1 window(browser, Origins{origin, origin});
         QSignalSpy started(&window.logic(), &Form1Logic::startupFinished);
         window.load();
@@ -95,6 +96,7 @@ int main(int argc, char *argv[])
         FakeView view;
         view.domain = QStringLiteral("example.com");
         WebBrowser browser;
+        browser.setProxyRules(ProxyRules()); // the local server, whatever the environment says
         Form1Logic logic(view, browser, Origins{origin, origin});
         engine.clearRequests();
         QElapsedTimer walk;

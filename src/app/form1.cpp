@@ -8,11 +8,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -94,12 +97,13 @@ struct ExportChoice
     QString suffix;
     ExportFormat format;
 };
-const std::array<ExportChoice, 3> &exportChoices()
+const std::array<ExportChoice, 4> &exportChoices()
 {
-    static const std::array<ExportChoice, 3> choices{{
+    static const std::array<ExportChoice, 4> choices{{
         {QStringLiteral("CSV 文件 (*.csv)"), QStringLiteral("csv"), ExportFormat::Csv},
         {QStringLiteral("JSON 文件 (*.json)"), QStringLiteral("json"), ExportFormat::Json},
         {QStringLiteral("文本文件 (*.txt)"), QStringLiteral("txt"), ExportFormat::Text},
+        {QStringLiteral("HTML 报告 (*.html)"), QStringLiteral("html"), ExportFormat::Html},
     }};
     return choices;
 }
@@ -156,6 +160,12 @@ QFont songTi(int pointSize, bool bold, bool underline)
     return font;
 }
 
+QString aboutText(const Origins &origins)
+{
+    return QStringLiteral("Korvane %1\n搜索引擎：%2\n通知服务器：%3\n主页：%4")
+        .arg(QStringLiteral(KORVANE_VERSION), origins.engine, origins.notice, QStringLiteral(KORVANE_HOMEPAGE));
+}
+
 void DomainField::mousePressEvent(QMouseEvent *event)
 {
     const auto edit = OnDomainFieldMouseDown(text());
@@ -166,6 +176,45 @@ void DomainField::mousePressEvent(QMouseEvent *event)
     }
 }
 
+bool DomainField::holdsUntouchedPlaceholder() const
+{
+    return !isModified() && OnDomainFieldMouseDown(text()).has_value();
+}
+
+// What a mouse press does to the placeholder.
+void DomainField::clearPlaceholder()
+{
+    if (const auto edit = OnDomainFieldMouseDown(text())) {
+        setText(edit->text);
+        setCursorPosition(edit->cursor);
+    }
+}
+
+void DomainField::keyPressEvent(QKeyEvent *event)
+{
+    if (holdsUntouchedPlaceholder()) {
+        if (event->matches(QKeySequence::Paste)) {
+            // What is pasted is taken for the whole domain. An empty clipboard changes nothing.
+            if (!QGuiApplication::clipboard()->text().isEmpty())
+                selectAll();
+        } else if (const QString typed = event->text();
+                   !typed.isEmpty() && typed.at(0).isPrint()
+                   && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+            // A key that types a character (the keypad's included); keys that move the
+            // insertion point, delete or select, and shortcuts, leave the placeholder alone.
+            clearPlaceholder();
+        }
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void DomainField::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (holdsUntouchedPlaceholder() && (!event->commitString().isEmpty() || !event->preeditString().isEmpty()))
+        clearPlaceholder();
+    QLineEdit::inputMethodEvent(event);
+}
+
 Form1::Form1(Browser &browser, Origins origins, QWidget *parent)
     : QWidget(parent)
     , m_exit([] { QCoreApplication::exit(0); })
@@ -174,6 +223,7 @@ Form1::Form1(Browser &browser, Origins origins, QWidget *parent)
     })
     , m_wallClock([] { return QDateTime::currentDateTime(); })
     , m_engine(origins.engine)
+    , m_notice(origins.notice)
     , m_browser(browser)
     , m_logic(*this, m_browser, std::move(origins))
 {
@@ -271,6 +321,10 @@ void Form1::setUpReportMenu()
     m_exportAction->setShortcut(QKeySequence::Save);
     m_exportAction->setEnabled(false);
     addAction(m_exportAction); // Ctrl+S anywhere in the window
+    m_reportMenu->addSeparator();
+    m_aboutAction = m_reportMenu->addAction(QStringLiteral("关于 Korvane…"), this, [this] {
+        showMessage(aboutText({m_engine, m_notice}), QStringLiteral("关于 Korvane"));
+    });
 
     TextResult->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(TextResult, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {

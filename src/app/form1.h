@@ -28,7 +28,10 @@ namespace korvane {
 class Browser;
 
 // The domain field: clears its placeholder on the first mouse press, leaving the insertion
-// point between "www." and ".com".
+// point between "www." and ".com". The keyboard gets there too: while the field holds the
+// placeholder as it was put there (not typed back in by the user), the first key or input
+// method text that would type something clears it the same way first, and a paste replaces
+// it whole.
 class DomainField : public QLineEdit
 {
     Q_OBJECT
@@ -37,6 +40,12 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+
+private:
+    bool holdsUntouchedPlaceholder() const;
+    void clearPlaceholder();
 };
 
 // The one window of the program. Widgets only: the behaviour lives in Form1Logic, which
@@ -67,6 +76,9 @@ public:
     // analysis has reached "COMP", until the next one starts.
     QMenu *reportMenu() const { return m_reportMenu; }
     QAction *exportAction() const { return m_exportAction; }
+    // "关于 Korvane…" in the same menu: the version, the servers and the homepage, shown
+    // through showMessage().
+    QAction *aboutAction() const { return m_aboutAction; }
     // The save dialog: gets the suggested path and the filters (the selected one in
     // *selectedFilter), returns the chosen path or an empty text. By default the modal file
     // dialog; tests put in one that answers at once.
@@ -130,6 +142,7 @@ private:
 
     // The analysis as export needs it, beside what the logic keeps.
     QString m_engine;
+    QString m_notice;
     QString m_analysedDomain;
     QDateTime m_startedAt;
     QDateTime m_finishedAt;
@@ -137,6 +150,7 @@ private:
 
     QMenu *m_reportMenu = nullptr;
     QAction *m_exportAction = nullptr;
+    QAction *m_aboutAction = nullptr;
 
     MeteredBrowser m_browser; // in front of the browser given: counts the pages of an analysis
     Form1Logic m_logic;
@@ -156,5 +170,8 @@ void installFontSubstitutions();
 bool installQtTranslation(
     const QString &directory = QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 QFont songTi(int pointSize, bool bold = false, bool underline = false);
+// What "关于 Korvane…" shows: the version, the search engine and notice server the window
+// talks to, and the homepage, one a line.
+QString aboutText(const Origins &origins);
 
 } // namespace korvane

@@ -40,6 +40,7 @@ WebBrowser::WebBrowser(QObject *parent)
 {
     // One jar for the browser's whole life: cookies set by one page go with the next request.
     m_network->setCookieJar(new QNetworkCookieJar(m_network));
+    setProxyRules(ProxyRules::fromEnvironment());
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
         failPendingLoad(QStringLiteral("The page did not load within %1 ms.").arg(m_timeout.count()));
@@ -77,6 +78,12 @@ void WebBrowser::setTimeout(std::chrono::milliseconds timeout)
     m_timeout = timeout.count() > 0 ? timeout : std::chrono::milliseconds(1);
 }
 
+void WebBrowser::setProxyRules(const ProxyRules &rules)
+{
+    m_proxyRules = rules;
+    m_network->setProxyFactory(new ProxyRulesFactory(rules));
+}
+
 void WebBrowser::navigate(const QString &address)
 {
     ++m_loadId;
@@ -93,6 +100,11 @@ void WebBrowser::navigate(const QString &address)
     const QUrl url = requestUrl(address);
     if (!url.isValid() || !isWebScheme(url) || url.host().isEmpty()) {
         const QString reason = QStringLiteral("The address cannot be loaded: %1").arg(address);
+        completeLater(Document::parse(errorPageHtml(reason), url), address, LoadEnd::Failed);
+        return;
+    }
+    if (!m_proxyRules.problem().isEmpty()) {
+        const QString reason = QStringLiteral("The proxy cannot be used: %1").arg(m_proxyRules.problem());
         completeLater(Document::parse(errorPageHtml(reason), url), address, LoadEnd::Failed);
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/browser.h"
+#include "browser/proxy_rules.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -28,6 +29,9 @@ namespace korvane {
 //   that is a verification page completes as itself, refused too (verification.h).
 // - A navigate() while a load is pending abandons that load: it raises no event.
 // - Cookies are kept for as long as the browser lives; redirects are followed up to 10 times.
+// - Every request goes through the proxy its ProxyRules name: those of the environment
+//   (http_proxy, https_proxy, no_proxy, ...) unless setProxyRules() says otherwise. While the
+//   rules have a problem, every web load fails with it: nothing goes around the proxy.
 class WebBrowser : public Browser
 {
     Q_OBJECT
@@ -43,6 +47,10 @@ public:
     // The longest a whole load may take, redirects and body included. 30 s unless set.
     void setTimeout(std::chrono::milliseconds timeout);
     std::chrono::milliseconds timeout() const { return m_timeout; }
+
+    // The proxies of the loads from the next navigate() on.
+    void setProxyRules(const ProxyRules &rules);
+    const ProxyRules &proxyRules() const { return m_proxyRules; }
 
     // The request headers every load carries.
     static QByteArray userAgent();
@@ -70,6 +78,7 @@ private:
     quint64 m_loadId = 0;
     int m_redirects = 0;
     std::chrono::milliseconds m_timeout{30000};
+    ProxyRules m_proxyRules;
     std::shared_ptr<const Document> m_document;
     LoadEnd m_end = LoadEnd::Loaded;
 };

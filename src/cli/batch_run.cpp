@@ -1,15 +1,18 @@
 #include "batch_run.h"
 
+#include "batch_output.h"
 #include "cli_view.h"
 #include "crawl/form1_logic.h"
 #include "crawl/metered_browser.h"
+#include "export/html_report.h"
 #include "store/history_store.h"
 
 #include <QCoreApplication>
-#include <QIODevice>
+#include <QHash>
 #include <QTimer>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -33,27 +36,37 @@ int columns(const QString &text)
     return width;
 }
 
-int rank(int status)
-{
-    switch (status) {
-    case kExitStopped: return 1;
-    case kExitRefused: return 2;
-    case kExitOutputFailed: return 3;
-    default: return 0;
-    }
-}
-
 } // namespace
 
+int moreSevere(int a, int b)
+{
+    for (const int status : kExitPrecedence) {
+        if (a == status || b == status)
+            return status;
+    }
+    return a;
+}
+
+int exitStatusOf(AnalysisOutcome outcome)
+{
+    switch (outcome) {
+    case AnalysisOutcome::Complete: return kExitDone;
+    case AnalysisOutcome::PageError:
+    case AnalysisOutcome::Stopped: return kExitIncomplete;
+    case AnalysisOutcome::Refused: return kExitRefused;
+    case AnalysisOutcome::Unreadable: return kExitUnreadable;
+    }
+    return kExitIncomplete;
+}
+
 BatchRun::BatchRun(BatchSettings settings, Form1Logic &logic, CliView &view, MeteredBrowser &browser,
-                   QIODevice &out, QString outName, QObject *parent)
+                   BatchOutput &out, QObject *parent)
     : QObject(parent)
     , m_settings(std::move(settings))
     , m_logic(logic)
     , m_view(view)
     , m_browser(browser)
     , m_out(out)
-    , m_outName(std::move(outName))
 {
     connect(&m_logic, &Form1Logic::analysisFinished, this, &BatchRun::analysisEnded);
     connect(&m_logic, &Form1Logic::walkStopped, this, &BatchRun::analysisEnded);
@@ -71,8 +84,25 @@ void BatchRun::startNext()
 {
     if (m_ended)
         return;
+    // A domain that the resumed file holds complete keeps its records and is not asked for again.
+    while (m_next < m_settings.domains.size()) {
+        const QString &domain = m_settings.domains.at(m_next);
+        const auto held = std::find_if(m_settings.held.cbegin(), m_settings.held.cend(),
+                                       [&domain](const HeldDomain &h) { return h.domain == domain; });
+        if (held == m_settings.held.cend() || !held->complete)
+            break;
+        if (!writeHeld(*held))
+            return;
+        ++m_next;
+    }
     if (m_next >= m_settings.domains.size()) {
         end(m_status);
+        return;
+    }
+    // A reader of standard output that went away between two domains: no more requests for it.
+    if (m_out.readerGoneNow()) {
+        clearProgress();
+        end(kExitOutputFailed);
         return;
     }
     m_view.setDomain(m_settings.domains.at(m_next++));
@@ -99,6 +129,9 @@ void BatchRun::analysisEnded()
     if (!m_running || m_ended)
         return;
     m_running = false;
+    // The page that ended the walk completed just now: the progress line shows it before it goes.
+    ++m_completions;
+    showProgress();
     clearProgress();
 
     FinishedAnalysis analysis;
@@ -111,16 +144,28 @@ void BatchRun::analysisEnded()
     analysis.record = m_logic.record();
     analysis.pagesRequested = m_browser.pagesRequested();
     analysis.pagesRead = m_browser.pagesRead();
+    domainEnded(analysis);
+}
 
+void BatchRun::domainEnded(const FinishedAnalysis &analysis)
+{
     // Recorded first, whatever the outcome: the store keeps it even when the output fails.
     const bool recorded = !m_settings.store || m_settings.store->record(analysis).has_value();
 
     const bool several = m_settings.domains.size() > 1;
-    QByteArray body = exportBody(analysis, m_settings.format);
+    QByteArray body;
+    if (m_settings.format.format == ExportFormat::Html)
+        m_htmlAnalyses.append(analysis); // written with the others at the end
+    else
+        body = exportBody(analysis, m_settings.format);
     if (several && m_settings.format.format == ExportFormat::Text && !body.isEmpty())
         body.append('\n'); // a blank line after each report
     if (!write(body))
         return;
+    if (m_settings.format.format != ExportFormat::Html)
+        m_out.markDomainEnd(true);
+    m_written.insert(analysis.domain);
+    m_analysed.insert(analysis.domain);
     printErr((several ? analysis.domain + QStringLiteral(": ") : QString()) + analysis.status + QLatin1Char('\n'));
     if (!recorded) {
         // What is analysed after this could not be kept either: the run ends here.
@@ -129,20 +174,15 @@ void BatchRun::analysisEnded()
         return;
     }
 
-    switch (analysis.outcome()) {
-    case AnalysisOutcome::Stopped:
-        worsen(kExitStopped);
-        break;
-    case AnalysisOutcome::Refused:
+    const AnalysisOutcome outcome = analysis.outcome();
+    worsen(exitStatusOf(outcome));
+    if (outcome == AnalysisOutcome::Refused) {
         // The engine would refuse the others too: they are not tried.
-        worsen(kExitRefused);
-        for (; m_next < m_settings.domains.size(); ++m_next)
+        for (; m_next < m_settings.domains.size(); ++m_next) {
+            m_htmlNotAnalysed.append(m_settings.domains.at(m_next));
             printErr(QStringLiteral("korvane-cli: %1: not analysed, the search engine refused %2\n")
                          .arg(m_settings.domains.at(m_next), analysis.domain));
-        break;
-    case AnalysisOutcome::Complete:
-    case AnalysisOutcome::PageError:
-        break;
+        }
     }
     // The next analysis starts from the event loop, not inside the browser's completion.
     QTimer::singleShot(0, this, &BatchRun::startNext);
@@ -150,20 +190,74 @@ void BatchRun::analysisEnded()
 
 bool BatchRun::write(const QByteArray &bytes)
 {
-    // A short write is tried on, so that a failure shows with its reason.
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const qint64 written = m_out.write(bytes.constData() + done, bytes.size() - done);
-        if (written <= 0)
-            break;
-        done += written;
-    }
-    if (done == bytes.size())
+    if (m_out.write(bytes))
         return true;
     clearProgress();
-    printErr(QStringLiteral("korvane-cli: cannot write %1: %2\n").arg(m_outName, m_out.errorString()));
+    // A reader that went away wants nothing more, not even a message.
+    if (!m_out.readerGone())
+        printErr(QStringLiteral("korvane-cli: cannot write %1: %2\n").arg(m_out.name(), m_out.failure()));
     end(kExitOutputFailed);
     return false;
+}
+
+bool BatchRun::writeHeld(const HeldDomain &held)
+{
+    if (!write(held.bytes))
+        return false;
+    m_out.markDomainEnd(false);
+    m_written.insert(held.domain);
+    return true;
+}
+
+bool BatchRun::writeRemainingHeld()
+{
+    if (m_settings.held.isEmpty())
+        return true;
+    // In the order of the input first, then those that the input does not list.
+    QHash<QString, int> order;
+    for (int i = 0; i < m_settings.domains.size(); ++i)
+        order.insert(m_settings.domains.at(i), i);
+    QList<HeldDomain> remaining;
+    for (const HeldDomain &held : std::as_const(m_settings.held)) {
+        if (!m_written.contains(held.domain))
+            remaining.append(held);
+    }
+    std::stable_sort(remaining.begin(), remaining.end(), [&order](const HeldDomain &a, const HeldDomain &b) {
+        return order.value(a.domain, INT_MAX) < order.value(b.domain, INT_MAX);
+    });
+    if (remaining.isEmpty())
+        return true;
+    for (const HeldDomain &held : std::as_const(remaining)) {
+        if (m_out.failed())
+            return false;
+        m_out.write(held.bytes);
+        m_out.markDomainEnd(false);
+        m_written.insert(held.domain);
+    }
+    return !m_out.failed();
+}
+
+QString BatchRun::contents(const QString &name, bool replaced) const
+{
+    QString text = name + QStringLiteral(": ");
+    text += replaced ? QStringLiteral("%1 %2").arg(m_written.size()).arg(m_written.size() == 1 ? QStringLiteral("domain")
+                                                                                              : QStringLiteral("domains"))
+                     : QStringLiteral("left as it was");
+    // Domains of the input that were neither analysed now nor held complete.
+    int missing = 0;
+    QString first;
+    for (const QString &domain : m_settings.domains) {
+        const bool heldComplete = std::any_of(m_settings.held.cbegin(), m_settings.held.cend(), [&domain](const HeldDomain &h) {
+            return h.domain == domain && h.complete;
+        });
+        if ((replaced && m_analysed.contains(domain)) || heldComplete)
+            continue;
+        if (missing++ == 0)
+            first = domain;
+    }
+    if (missing > 0)
+        text += QStringLiteral("; not analysed: %1, from %2").arg(missing).arg(first);
+    return text;
 }
 
 void BatchRun::interrupt(int signalNumber)
@@ -172,6 +266,7 @@ void BatchRun::interrupt(int signalNumber)
         return;
     clearProgress();
     printErr(QStringLiteral("korvane-cli: interrupted\n"));
+    writeHtmlPage();
     m_status = 128 + signalNumber;
     m_ended = true;
     QCoreApplication::exit(m_status);
@@ -179,8 +274,7 @@ void BatchRun::interrupt(int signalNumber)
 
 void BatchRun::worsen(int status)
 {
-    if (rank(status) > rank(m_status))
-        m_status = status;
+    m_status = moreSevere(m_status, status);
 }
 
 void BatchRun::end(int status)
@@ -188,9 +282,32 @@ void BatchRun::end(int status)
     if (m_ended)
         return;
     worsen(status);
+    if (!writeHtmlPage())
+        worsen(kExitOutputFailed);
     m_ended = true;
     m_running = false;
     QCoreApplication::exit(m_status);
+}
+
+// HTML: the one page of the domains that ended, however the run ends, so that an interrupted
+// batch keeps what it had finished as the other formats do. The domains not reached are listed
+// as not analysed. False when the page could not be written.
+bool BatchRun::writeHtmlPage()
+{
+    if (m_settings.format.format != ExportFormat::Html || m_htmlAnalyses.isEmpty() || m_out.failed())
+        return true;
+    QStringList notAnalysed = m_htmlNotAnalysed;
+    for (qsizetype i = m_running ? m_next - 1 : m_next; i < m_settings.domains.size(); ++i)
+        notAnalysed.append(m_settings.domains.at(i));
+    const QByteArray page = m_settings.domains.size() > 1 ? htmlBatchPage(m_htmlAnalyses, notAnalysed)
+                                                          : htmlAnalysisPage(m_htmlAnalyses.constFirst());
+    if (m_out.write(page)) {
+        m_out.markDomainEnd(true);
+        return true;
+    }
+    if (!m_out.readerGone())
+        printErr(QStringLiteral("korvane-cli: cannot write %1: %2\n").arg(m_out.name(), m_out.failure()));
+    return false;
 }
 
 // "[2/15] example.com  page 12/76  sites 143", rewritten in place.

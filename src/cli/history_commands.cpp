@@ -67,7 +67,7 @@ std::optional<int> parse(QCommandLineParser &parser, const Common &common, const
         return printOut(help);
     }
     const auto named = exportFormatNamed(parser.value(common.format));
-    if (!named)
+    if (!named || *named == ExportFormat::Html)
         return failWith(QStringLiteral("--format takes text, csv or json, not \"%1\"").arg(parser.value(common.format)),
                         kExitUsage);
     *format = *named;
@@ -122,6 +122,7 @@ int runHistory(const QStringList &arguments)
     case ExportFormat::Text: return printOut(historyText(domain, *entries));
     case ExportFormat::Csv: return printOut(historyCsvHead(!parser.isSet(common.noBom)) + historyCsvBody(*entries));
     case ExportFormat::Json: return printOut(jsonLine(historyJson(domain, *entries)));
+    case ExportFormat::Html: break;
     }
     return kExitUsage;
 }
@@ -133,6 +134,7 @@ QByteArray formatDiff(const SiteDiff &diff, ExportFormat format, const QString &
     case ExportFormat::Text: return diffText(diff, fromName, toName);
     case ExportFormat::Csv: return diffCsvBody(diff);
     case ExportFormat::Json: return jsonLine(diffJson(diff));
+    case ExportFormat::Html: break;
     }
     return QByteArray();
 }

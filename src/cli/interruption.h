@@ -6,8 +6,8 @@ class QSocketNotifier;
 
 namespace korvane {
 
-// Turns SIGINT and SIGTERM into a signal on the event loop, so that an interrupted run can
-// discard its unfinished output file and say so. One object per process.
+// Turns SIGINT, SIGTERM and SIGHUP into a signal on the event loop, so that an interrupted
+// run can keep the domains it finished and say so. One object per process.
 class Interruption : public QObject
 {
     Q_OBJECT

@@ -2,9 +2,12 @@
 // addresses, walk and report as the window; the export goes to standard output or a file,
 // the status lines to standard error.
 
+#include "batch_output.h"
 #include "batch_run.h"
+#include "browser/proxy_rules.h"
 #include "browser/web_browser.h"
 #include "cli_view.h"
+#include "domain_list.h"
 #include "crawl/form1_logic.h"
 #include "crawl/metered_browser.h"
 #include "history_commands.h"
@@ -16,8 +19,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
-#include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
 
@@ -51,9 +54,8 @@ int usageError(const QString &message)
     return kExitUsage;
 }
 
-// The domains listed in `path` ("-": standard input): one a line, blanks around it ignored,
-// blank lines and lines starting with "#" skipped. nullopt when it cannot be read.
-std::optional<QStringList> readDomainList(const QString &path, QString *error)
+// The bytes of the domain list `path` ("-": standard input); nullopt when it cannot be read.
+std::optional<QByteArray> readDomainList(const QString &path, QString *error)
 {
     QFile file;
     const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
@@ -65,15 +67,39 @@ std::optional<QStringList> readDomainList(const QString &path, QString *error)
         *error = file.errorString();
         return std::nullopt;
     }
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    QStringList domains;
-    for (const QString &line : QString::fromUtf8(bytes).split(QLatin1Char('\n'))) {
-        const QString domain = line.trimmed();
-        if (!domain.isEmpty() && !domain.startsWith(QLatin1Char('#')))
-            domains.append(domain);
+    return bytes;
+}
+
+void warn(const QString &text)
+{
+    std::fprintf(stderr, "korvane-cli: %s\n", text.toUtf8().constData());
+}
+
+// Checks each domain typed (`where` names it in messages, "FILE:LINE" or "argument N") and adds
+// it to `domains`, each once. False when one is not a domain and `skipInvalid` is not given.
+bool addCheckedDomains(const QList<std::pair<QString, QString>> &typed, bool skipInvalid, QStringList &domains,
+                       QHash<QString, QString> &firstSeen)
+{
+    bool valid = true;
+    for (const auto &[where, text] : typed) {
+        const CheckedDomain checked = checkDomain(text);
+        if (!checked.reason.isEmpty()) {
+            warn(QStringLiteral("%1: %2%3").arg(where, checked.reason,
+                                               skipInvalid ? QStringLiteral(" (skipped)") : QString()));
+            valid = false;
+            continue;
+        }
+        if (!checked.warning.isEmpty())
+            warn(QStringLiteral("%1: warning: %2").arg(where, checked.warning));
+        if (const auto seen = firstSeen.constFind(checked.domain); seen != firstSeen.cend()) {
+            warn(QStringLiteral("%1: warning: %2 is listed again (first at %3); it is analysed once")
+                     .arg(where, checked.domain, *seen));
+            continue;
+        }
+        firstSeen.insert(checked.domain, where);
+        domains.append(checked.domain);
     }
-    return domains;
+    return valid || skipInvalid;
 }
 
 } // namespace
@@ -89,18 +115,20 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Analyses the backlinks of each DOMAIN as the search engine shows them for the query "
-        "domain:DOMAIN, one domain after another, and prints the reports (or CSV or JSON). The "
+        "domain:DOMAIN, one domain after another, and prints the reports (or CSV, JSON or an HTML page). The "
         "final status line of each domain goes to standard error.\n"
         "\n"
         "Exit status:\n"
-        "  0      every analysis ended with its report\n"
-        "  1      an analysis stopped without a report\n"
-        "  2      usage error; nothing was analysed\n"
+        "  0      every analysis was complete\n"
+        "  1      an analysis did not complete: a page could not be loaded or read, or the walk\n"
+        "         stopped; its report holds what was read\n"
+        "  2      usage error or an invalid domain; nothing was analysed\n"
         "  3      the search engine refused (asked for a verification): that domain's report\n"
         "         holds what was read before, the domains after it are not analysed\n"
-        "  4      the output could not be written\n"
-        "  128+N  interrupted by signal N (130 for Ctrl+C); FILE is left as it was\n"
-        "When domains end differently, 4 wins over 3, 3 over 1, and 1 over 0."));
+        "  4      the output could not be written; the run ended there\n"
+        "  5      a page of the search engine was in a layout that could not be read\n"
+        "  128+N  interrupted by signal N (130 for Ctrl+C); FILE keeps the domains finished\n"
+        "When domains end differently, 4 wins over 3, 3 over 5, 5 over 1, and 1 over 0."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption engineOption(
@@ -109,32 +137,48 @@ int main(int argc, char *argv[])
             .arg(Origins::builtIn().engine),
         QStringLiteral("URL"));
     const QCommandLineOption formatOption(
-        QStringLiteral("format"), QStringLiteral("text (the report, the default), csv or json (JSON Lines)."),
+        QStringLiteral("format"), QStringLiteral("text (the report, the default), csv, json (JSON Lines) or html (one page with "
+                       "charts for all domains, written when the last one has ended)."),
         QStringLiteral("FORMAT"), QStringLiteral("text"));
     const QCommandLineOption outputOption(
         QStringLiteral("output"),
-        QStringLiteral("Write to FILE instead of standard output (\"-\"). FILE is replaced only once the run has "
-                       "ended; an interrupted or failed run leaves it as it was."),
+        QStringLiteral("Write to FILE instead of standard output (\"-\"). Each domain is written to a temporary "
+                       "file beside FILE as it ends; at the end of the run, however it ended, that file replaces "
+                       "FILE when a domain finished, with whole domains only. Otherwise FILE is left as it was."),
         QStringLiteral("FILE"));
     const QCommandLineOption noBomOption(QStringLiteral("no-bom"),
                                          QStringLiteral("CSV without the UTF-8 byte-order mark."));
     const QCommandLineOption inputOption(
         QStringLiteral("input"),
-        QStringLiteral("Also analyse the domains listed in FILE (\"-\": standard input), one a line; blank lines "
-                       "and lines starting with # are skipped."),
+        QStringLiteral("Also analyse the domains listed in FILE (\"-\": standard input), one a line, in UTF-8; "
+                       "blank lines and lines starting with # are skipped, and so is a comment after \" #\"."),
         QStringLiteral("FILE"));
+    const QCommandLineOption skipInvalidOption(
+        QStringLiteral("skip-invalid"),
+        QStringLiteral("Skip the domains that are not host names, with a warning, instead of not starting."));
+    const QCommandLineOption resumeOption(
+        QStringLiteral("resume"),
+        QStringLiteral("With --output FILE in CSV or JSON: the domains that FILE already holds complete are not "
+                       "analysed again; the others are, and replace their old records."));
     const QCommandLineOption delayOption(
         QStringLiteral("delay"),
         QStringLiteral("Wait before every request after the first, drawn between 0.5 and 1.5 times SECONDS "
-                       "(default 0, at most %1).")
+                       "(default 2, so 1 to 3 seconds; 0 for no wait; at most %1).")
             .arg(kMaxDelaySeconds),
-        QStringLiteral("SECONDS"), QStringLiteral("0"));
+        QStringLiteral("SECONDS"), QStringLiteral("2"));
     const QCommandLineOption progressOption(
         QStringLiteral("progress"),
         QStringLiteral("Show the progress line on standard error even when it is not a terminal."));
     const QCommandLineOption quietOption(QStringLiteral("quiet"), QStringLiteral("No progress line."));
-    parser.addOptions({engineOption, formatOption, outputOption, noBomOption, inputOption, delayOption,
-                       progressOption, quietOption});
+    parser.addOptions({engineOption, formatOption, outputOption, noBomOption, inputOption, skipInvalidOption,
+                       resumeOption, delayOption, progressOption, quietOption});
+    const QCommandLineOption proxyOption(
+        QStringLiteral("proxy"),
+        QStringLiteral("Send every request through the proxy at URL: http://[USER[:PASSWORD]@]HOST[:PORT] "
+                       "(port 8080 unless given) or socks5://... (port 1080; socks5h:// to have the proxy look "
+                       "names up). Without it, http_proxy, https_proxy, all_proxy and no_proxy are honoured."),
+        QStringLiteral("URL"));
+    parser.addOption(proxyOption);
     parser.addPositionalArgument(QStringLiteral("DOMAIN"), QStringLiteral("The domains to analyse."),
                                  QStringLiteral("DOMAIN..."));
 
@@ -172,6 +216,8 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("help-all")))
+        parser.process(QCoreApplication::arguments()); // prints the help with Qt's options, exits 0
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
 
@@ -185,11 +231,22 @@ int main(int argc, char *argv[])
         }
     }
 
+    ProxyRules proxies = ProxyRules::fromEnvironment();
+    if (parser.isSet(proxyOption)) {
+        QString error;
+        const auto proxy = parseProxyUrl(parser.value(proxyOption), false, &error);
+        if (!proxy)
+            return usageError(QStringLiteral("--proxy takes http://[USER[:PASSWORD]@]HOST[:PORT] or socks5://...: %1").arg(error));
+        proxies = ProxyRules::through(*proxy);
+    } else if (!proxies.problem().isEmpty()) {
+        return usageError(QStringLiteral("cannot use the proxy of the environment: %1").arg(proxies.problem()));
+    }
+
     BatchSettings settings;
     settings.engine = origins.engine;
     const auto format = exportFormatNamed(parser.value(formatOption));
     if (!format)
-        return usageError(QStringLiteral("--format takes text, csv or json, not \"%1\"").arg(parser.value(formatOption)));
+        return usageError(QStringLiteral("--format takes text, csv, json or html, not \"%1\"").arg(parser.value(formatOption)));
     settings.format = {*format, !parser.isSet(noBomOption)};
 
     bool delayRead = false;
@@ -199,22 +256,39 @@ int main(int argc, char *argv[])
                               .arg(kMaxDelaySeconds)
                               .arg(parser.value(delayOption)));
 
-    for (const QString &domain : parser.positionalArguments()) {
-        if (domain.trimmed().isEmpty())
+    // Every domain is checked before the first request.
+    const bool skipInvalid = parser.isSet(skipInvalidOption);
+    QHash<QString, QString> firstSeen;
+    QList<std::pair<QString, QString>> typed;
+    const QStringList arguments = parser.positionalArguments();
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments.at(i).trimmed().isEmpty())
             return usageError(QStringLiteral("a DOMAIN is empty"));
-        settings.domains.append(domain);
+        typed.append({QStringLiteral("argument %1").arg(i + 1), arguments.at(i)});
     }
+    bool valid = addCheckedDomains(typed, skipInvalid, settings.domains, firstSeen);
     if (parser.isSet(inputOption)) {
         const QString path = parser.value(inputOption);
         QString error;
-        const auto listed = readDomainList(path, &error);
-        if (!listed)
+        const auto bytes = readDomainList(path, &error);
+        if (!bytes)
             return usageError(QStringLiteral("cannot read --input %1: %2").arg(path, error));
-        if (listed->isEmpty())
+        const auto lines = domainListLines(*bytes, &error);
+        if (!lines)
+            return usageError(QStringLiteral("%1: %2").arg(path, error));
+        if (lines->isEmpty())
             return usageError(QStringLiteral("--input %1 lists no domain").arg(path));
-        settings.domains += *listed;
+        const QString name = path == QLatin1String("-") ? QStringLiteral("standard input") : path;
+        typed.clear();
+        for (const ListedLine &line : *lines)
+            typed.append({QStringLiteral("%1:%2").arg(name).arg(line.number), line.text});
+        valid = addCheckedDomains(typed, skipInvalid, settings.domains, firstSeen) && valid;
     }
+    if (!valid)
+        return kExitUsage;
     if (settings.domains.isEmpty()) {
+        if (!typed.isEmpty() || !arguments.isEmpty())
+            return usageError(QStringLiteral("no valid domain to analyse"));
         std::fprintf(stderr, "korvane-cli: give a DOMAIN, or --input FILE\n\n%s", qPrintable(parser.helpText()));
         return kExitUsage;
     }
@@ -258,48 +332,59 @@ int main(int argc, char *argv[])
         settings.store = store.get();
     }
 
-    // The output: a file replaced at the end, or standard output as the run goes.
+    // The output: a temporary file beside FILE that replaces it at the end, or standard output.
     const QString outputPath = parser.value(outputOption);
     const bool toFile = parser.isSet(outputOption) && outputPath != QLatin1String("-");
-    std::unique_ptr<QFileDevice> out;
-    if (toFile) {
-        auto file = std::make_unique<QSaveFile>(outputPath);
-        // Unbuffered: a write that fails fails at once and is remembered by the file, so that
-        // commit() refuses to replace the old file. (A failure of the final flush inside
-        // commit() would not be.)
-        if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return usageError(QStringLiteral("cannot write %1: %2").arg(outputPath, file->errorString()));
-        out = std::move(file);
-    } else {
-        auto file = std::make_unique<QFile>();
-        if (!file->open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return usageError(QStringLiteral("cannot write to standard output: %1").arg(file->errorString()));
-        out = std::move(file);
+    if (parser.isSet(resumeOption)) {
+        if (!toFile)
+            return usageError(QStringLiteral("--resume needs --output FILE"));
+        if (settings.format.format == ExportFormat::Text)
+            return usageError(QStringLiteral("--resume needs --format csv or json"));
+        QString error;
+        const auto held = readHeldDomains(outputPath, settings.format.format, &error);
+        if (!held)
+            return usageError(QStringLiteral("cannot resume %1: %2").arg(outputPath, error));
+        settings.held = *held;
     }
-    const QString outName = toFile ? outputPath : QStringLiteral("standard output");
+    std::unique_ptr<BatchOutput> out;
+    if (toFile) {
+        QString error;
+        out = BatchOutput::toFile(outputPath, &error);
+        if (!out)
+            return usageError(QStringLiteral("cannot write %1: %2").arg(outputPath, error));
+    } else {
+        out = BatchOutput::toStandardOutput();
+    }
 
     settings.progress = !parser.isSet(quietOption) && (parser.isSet(progressOption) || isatty(fileno(stderr)));
 
     CliView view;
     WebBrowser webBrowser;
+    webBrowser.setProxyRules(proxies);
     MeteredBrowser browser(webBrowser);
     browser.setDelay(std::chrono::milliseconds(std::llround(delay * 1000)));
     Form1Logic logic(view, browser, origins);
-    BatchRun run(settings, logic, view, browser, *out, outName);
+    BatchRun run(settings, logic, view, browser, *out);
     Interruption interruption;
     QObject::connect(&interruption, &Interruption::interrupted, &run, &BatchRun::interrupt);
     QTimer::singleShot(0, &run, &BatchRun::start);
     int status = app.exec();
 
     if (toFile) {
-        auto *file = static_cast<QSaveFile *>(out.get());
-        if (status == kExitOutputFailed || status >= 128) {
-            file->cancelWriting();
-        } else if (!file->commit()) {
-            std::fprintf(stderr, "korvane-cli: cannot write %s: %s\n", outputPath.toUtf8().constData(),
-                         file->errorString().toUtf8().constData());
+        // Whatever ended the run, FILE gets the domains that finished, and a resumed FILE keeps
+        // every record it held; when that cannot be had, it stays as it was.
+        const bool heldKept = run.writeRemainingHeld();
+        if (!heldKept && status != kExitOutputFailed) {
+            warn(QStringLiteral("cannot write %1: %2").arg(outputPath, out->failure()));
             status = kExitOutputFailed;
         }
+        QString error;
+        const bool replaced = out->commit(!heldKept, &error);
+        if (!error.isEmpty()) {
+            warn(QStringLiteral("cannot write %1: %2").arg(outputPath, error));
+            status = kExitOutputFailed;
+        }
+        std::fprintf(stderr, "%s\n", run.contents(outputPath, replaced).toUtf8().constData());
     }
     return status;
 }

@@ -18,7 +18,7 @@ void ShowStatus(const AnalysisRecord &record, FormView &view, const QString &key
 
 AnalysisOutcome outcomeOf(const AnalysisRecord &record)
 {
-    if (record.State != texts::stateComp())
+    if (record.State != texts::stateComp() || record.DoneMessage == texts::stoppedMessage())
         return AnalysisOutcome::Stopped;
     if (record.DoneMessage == texts::refusalMessage())
         return AnalysisOutcome::Refused;

@@ -13,8 +13,10 @@ void ShowStatus(const AnalysisRecord &record, FormView &view, const QString &key
 // - Complete: the report was written and no page failed;
 // - PageError: the report was written from what was read before a page could not be loaded or read;
 // - Refused: the engine asked for a verification; the report holds what was read before;
-// - Stopped: a failure stopped the walk without a report (the state is still "ANAING").
-enum class AnalysisOutcome { Complete, PageError, Refused, Stopped };
+// - Stopped: an unexpected failure stopped the walk before its report (the state is "COMP" with
+//   the stopped message, or still "ANAING" when the walk never ended);
+// - Unreadable: the engine's page was in a layout that could not be recognised.
+enum class AnalysisOutcome { Complete, PageError, Refused, Stopped, Unreadable };
 AnalysisOutcome outcomeOf(const AnalysisRecord &record);
 
 } // namespace korvane

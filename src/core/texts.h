@@ -22,6 +22,8 @@ inline QString pageErrorMessage()
 }
 // Completion message of a walk that the engine stopped with a verification page.
 inline QString refusalMessage() { return QStringLiteral("分析中止，搜索引擎要求安全验证，请稍后再试！"); }
+// Completion message of a walk that an unexpected failure stopped before its report.
+inline QString stoppedMessage() { return QStringLiteral("分析中止，出现了意外的错误，您可以尝试再次分析！"); }
 // Completion message when no linking site was found.
 inline QString noSiteMessage() { return QStringLiteral("分析已完成，未找到外链网站！"); }
 

@@ -79,8 +79,21 @@ void Form1Logic::OnDocumentComplete(const QObject *frame, const QString &address
         ShowStatus(m_record, m_view, texts::stateInited());
         emit startupFinished();
     } else if (stopped && m_record.State == texts::stateAnaing()) {
-        emit walkStopped();
+        stopWalk();
     }
+}
+
+// An unexpected failure ended the walk before its report: the analysis still ends, in "COMP"
+// with the pointer restored, and says so in the status line and the report box, so that
+// neither the window nor the command line waits for a page that will never be asked for.
+void Form1Logic::stopWalk()
+{
+    m_record.DoneMessage = texts::stoppedMessage();
+    m_record.State = texts::stateComp();
+    ShowStatus(m_record, m_view, m_record.State);
+    m_view.setResultText(m_record.DoneMessage);
+    m_view.setMousePointer(0);
+    emit walkStopped();
 }
 
 void Form1Logic::handleQueryPage()

@@ -45,7 +45,8 @@ signals:
     void analysisStarted();
     // The report has been written and the state is "COMP".
     void analysisFinished();
-    // A failure stopped the walk without a report; the state stays "ANAING".
+    // An unexpected failure stopped the walk without a report: the state is "COMP", the status
+    // line and the report box show the stopped message, the pointer is the default again.
     void walkStopped();
     // Start-up has reached "INITED".
     void startupFinished();
@@ -54,6 +55,7 @@ private:
     void handleQueryPage();
     void handleResultsPage();
     void finishWalk();
+    void stopWalk();
     int lastWalkedPage() const;
     QString unreadPageMessage() const;
     void navigate(const QString &address);

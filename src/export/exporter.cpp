@@ -1,6 +1,7 @@
 #include "exporter.h"
 
 #include "csv.h"
+#include "html_report.h"
 
 #include <QDate>
 #include <QJsonArray>
@@ -74,6 +75,8 @@ std::optional<ExportFormat> exportFormatNamed(const QString &name)
         return ExportFormat::Csv;
     if (name == QLatin1String("json"))
         return ExportFormat::Json;
+    if (name == QLatin1String("html"))
+        return ExportFormat::Html;
     return std::nullopt;
 }
 
@@ -84,6 +87,7 @@ QString outcomeName(AnalysisOutcome outcome)
     case AnalysisOutcome::PageError: return QStringLiteral("page_error");
     case AnalysisOutcome::Refused: return QStringLiteral("refused");
     case AnalysisOutcome::Stopped: return QStringLiteral("stopped");
+    case AnalysisOutcome::Unreadable: return QStringLiteral("unreadable");
     }
     return QString();
 }
@@ -145,7 +149,7 @@ QString isoDateOf(const QString &dateText, const QDateTime &startedAt)
 QStringList csvColumns()
 {
     return {QStringLiteral("domain"), QStringLiteral("site"), QStringLiteral("links"), QStringLiteral("latest_date"),
-            QStringLiteral("latest_date_iso"), QStringLiteral("latest_address")};
+            QStringLiteral("latest_date_iso"), QStringLiteral("latest_address"), QStringLiteral("outcome")};
 }
 
 QByteArray exportHead(const ExportOptions &options)
@@ -172,17 +176,24 @@ QByteArray exportBody(const FinishedAnalysis &analysis, const ExportOptions &opt
         const AnalysisRecord &r = analysis.record;
         const qsizetype rows = reportRowCount(analysis);
         IsoDates iso(analysis.startedAt);
+        const QString outcome = outcomeName(analysis.outcome());
         QString out;
-        out.reserve(rows * 120);
+        out.reserve(rows * 130);
         for (qsizetype row = 1; row <= rows; ++row) {
             const QString &date = r.SiteLatestDates.at(row);
             appendCsvRecord(out, {analysis.domain, r.SiteNames.at(row), QString::number(r.SiteLinkCounts.at(row)),
-                                  date, iso.of(date), r.SiteLatestUrls.at(row)});
+                                  date, iso.of(date), r.SiteLatestUrls.at(row), outcome});
         }
+        // A domain that ended with no site still has its row, so that every analysed domain
+        // shows in the file with how it ended.
+        if (rows == 0)
+            appendCsvRecord(out, {analysis.domain, QString(), QString(), QString(), QString(), QString(), outcome});
         return out.toUtf8();
     }
     case ExportFormat::Json:
         return QJsonDocument(exportJson(analysis)).toJson(QJsonDocument::Compact) + '\n';
+    case ExportFormat::Html:
+        return htmlAnalysisPage(analysis);
     }
     return QByteArray();
 }

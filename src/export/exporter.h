@@ -34,7 +34,7 @@ struct FinishedAnalysis
     std::optional<qint64> engineTotal() const;
 };
 
-enum class ExportFormat { Text, Csv, Json };
+enum class ExportFormat { Text, Csv, Json, Html };
 
 struct ExportOptions
 {
@@ -42,9 +42,9 @@ struct ExportOptions
     bool byteOrderMark = true; // CSV only: start with the UTF-8 byte-order mark
 };
 
-// "text", "csv" or "json" (as typed on the command line); nullopt for any other name.
+// "text", "csv", "json" or "html" (as typed on the command line); nullopt for any other name.
 std::optional<ExportFormat> exportFormatNamed(const QString &name);
-// "complete", "page_error", "refused" or "stopped".
+// "complete", "page_error", "refused", "stopped" or "unreadable".
 QString outcomeName(AnalysisOutcome outcome);
 
 // A date-time in ISO 8601 with its offset from UTC, to the second: "2011-12-25T10:30:00+08:00".
@@ -59,12 +59,15 @@ QString isoDateOf(const QString &dateText, const QDateTime &startedAt);
 QStringList csvColumns();
 
 // What a file or stream starts with, before the first analysis: for CSV the byte-order mark
-// (unless left out) and the header row; nothing for text and JSON.
+// (unless left out) and the header row; nothing for text, JSON and HTML.
 QByteArray exportHead(const ExportOptions &options);
 // One analysis, in UTF-8:
 //  - text: the report with LF line ends and one final LF; nothing without a report;
-//  - CSV: one row per site in report order; nothing without a report;
-//  - JSON: the analysis's object on one line, ended by LF (a JSON Lines line).
+//  - CSV: one row per site in report order, each ending with the outcome; one row with the
+//    domain, empty site fields and the outcome when there is no site (or no report);
+//  - JSON: the analysis's object on one line, ended by LF (a JSON Lines line);
+//  - HTML: the whole page of this one analysis (htmlAnalysisPage). Several analyses make one
+//    page together (htmlBatchPage), not one after another.
 QByteArray exportBody(const FinishedAnalysis &analysis, const ExportOptions &options);
 // A whole file of one analysis: exportHead + exportBody.
 QByteArray exportDocument(const FinishedAnalysis &analysis, const ExportOptions &options);

@@ -8,11 +8,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QInputMethodEvent>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -48,8 +50,8 @@ private slots:
     void hiddenAndParkedControls();
     void songTiHasHalfWidthLatin();
     void startupStatus();
-    void placeholderClick_data();
-    void placeholderClick();
+    void placeholderCleared_data();
+    void placeholderCleared();
     void placeholderComesBack();
     void analyseSendsQuery_data();
     void analyseSendsQuery();
@@ -58,6 +60,7 @@ private slots:
     void linkLabelClick();
     void exportThroughMenu_data();
     void exportThroughMenu();
+    void aboutBox();
     void buttonFocusIsVisible_data();
     void buttonFocusIsVisible();
     void busyPointerCoversEveryControl();
@@ -177,39 +180,111 @@ void TestForm1::startupStatus()
     QCOMPARE(window.lbTip->text(), QStringLiteral("输入您的域名，点击“分析”按钮！"));
 }
 
-void TestForm1::placeholderClick_data()
+namespace {
+// How the domain field is reached in placeholderCleared: `keys` typed on the keyboard, on the
+// keypad, pasted with Ctrl+V or Shift+Insert, committed by an input method, or pressed as a
+// key sequence ("Backspace", "Ctrl+A").
+enum class Input { None, Keys, Keypad, CtrlV, ShiftInsert, InputMethod, Sequence };
+}
+Q_DECLARE_METATYPE(Input)
+
+void TestForm1::placeholderCleared_data()
 {
     QTest::addColumn<QString>("before");
-    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("button"); // 0: no click first
+    QTest::addColumn<Input>("input");
+    QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("after");
     QTest::addColumn<int>("cursor"); // -1: wherever the click put it
-    QTest::newRow("left click clears") << QStringLiteral("www.名称.com") << int(Qt::LeftButton)
+    const QString placeholder = QStringLiteral("www.名称.com");
+    QTest::newRow("left click clears") << placeholder << int(Qt::LeftButton) << Input::None << QString()
                                        << QStringLiteral("www..com") << 4;
-    QTest::newRow("right click clears") << QStringLiteral("www.名称.com") << int(Qt::RightButton)
+    QTest::newRow("right click clears") << placeholder << int(Qt::RightButton) << Input::None << QString()
                                         << QStringLiteral("www..com") << 4;
-    QTest::newRow("already cleared") << QStringLiteral("www..com") << int(Qt::LeftButton)
-                                     << QStringLiteral("www..com") << -1;
-    QTest::newRow("empty") << QString() << int(Qt::LeftButton) << QString() << -1;
-    QTest::newRow("other case") << QStringLiteral("WWW.名称.com") << int(Qt::LeftButton)
-                                << QStringLiteral("WWW.名称.com") << -1;
-    QTest::newRow("trailing blank") << QStringLiteral("www.名称.com ") << int(Qt::LeftButton)
-                                    << QStringLiteral("www.名称.com ") << -1;
+    QTest::newRow("already cleared") << QStringLiteral("www..com") << int(Qt::LeftButton) << Input::None
+                                     << QString() << QStringLiteral("www..com") << -1;
+    QTest::newRow("empty") << QString() << int(Qt::LeftButton) << Input::None << QString() << QString() << -1;
+    QTest::newRow("other case") << QStringLiteral("WWW.名称.com") << int(Qt::LeftButton) << Input::None
+                                << QString() << QStringLiteral("WWW.名称.com") << -1;
+    QTest::newRow("trailing blank") << QStringLiteral("www.名称.com ") << int(Qt::LeftButton) << Input::None
+                                    << QString() << QStringLiteral("www.名称.com ") << -1;
+
+    QTest::newRow("typing without a click") << placeholder << 0 << Input::Keys << QStringLiteral("example")
+                                            << QStringLiteral("www.example.com") << 11;
+    QTest::newRow("typing after a click") << placeholder << int(Qt::LeftButton) << Input::Keys
+                                          << QStringLiteral("example") << QStringLiteral("www.example.com") << 11;
+    QTest::newRow("keypad digits") << placeholder << 0 << Input::Keypad << QStringLiteral("163")
+                                   << QStringLiteral("www.163.com") << 7;
+    QTest::newRow("input method text") << placeholder << 0 << Input::InputMethod << QStringLiteral("例子")
+                                       << QStringLiteral("www.例子.com") << 6;
+    QTest::newRow("Ctrl+V takes the whole domain") << placeholder << 0 << Input::CtrlV
+                                                   << QStringLiteral("example.com") << QStringLiteral("example.com")
+                                                   << 11;
+    QTest::newRow("Shift+Insert takes the whole domain") << placeholder << 0 << Input::ShiftInsert
+                                                         << QStringLiteral("example.com")
+                                                         << QStringLiteral("example.com") << 11;
+    QTest::newRow("empty clipboard: the placeholder stays") << placeholder << 0 << Input::CtrlV << QString()
+                                                            << placeholder << 10;
+    QTest::newRow("paste after a click goes between the dots") << placeholder << int(Qt::LeftButton) << Input::CtrlV
+                                                               << QStringLiteral("example")
+                                                               << QStringLiteral("www.example.com") << 11;
+    QTest::newRow("Backspace deletes as ever") << placeholder << 0 << Input::Sequence << QStringLiteral("Backspace")
+                                               << QStringLiteral("www.名称.co") << 9;
+    QTest::newRow("a shortcut leaves the placeholder") << placeholder << 0 << Input::Sequence
+                                                       << QStringLiteral("Ctrl+A") << placeholder << 10;
+    QTest::newRow("text already changed") << QStringLiteral("example.co") << 0 << Input::Keys << QStringLiteral("m")
+                                          << QStringLiteral("example.com") << 11;
+    QTest::newRow("placeholder typed back in is text") << QStringLiteral("www.名称.co") << 0 << Input::Keys
+                                                       << QStringLiteral("mx") << QStringLiteral("www.名称.comx") << 11;
 }
 
-void TestForm1::placeholderClick()
+void TestForm1::placeholderCleared()
 {
     QFETCH(QString, before);
     QFETCH(int, button);
+    QFETCH(Input, input);
+    QFETCH(QString, keys);
     QFETCH(QString, after);
     QFETCH(int, cursor);
     FakeBrowser browser;
     Form1 window(browser, kOrigins);
     window.show();
-    window.Text1->setText(before);
-    window.Text1->setCursorPosition(0);
-    // Click near the right end, so that "the insertion point where clicked" differs from 4.
-    QTest::mouseClick(window.Text1, Qt::MouseButton(button), {},
-                      QPoint(window.Text1->width() - 4, window.Text1->height() / 2));
+    window.Text1->setText(before); // the insertion point at the end, as at start
+    if (button != 0) {
+        // Click near the right end, so that "the insertion point where clicked" differs from 4.
+        QTest::mouseClick(window.Text1, Qt::MouseButton(button), {},
+                          QPoint(window.Text1->width() - 4, window.Text1->height() / 2));
+    }
+    switch (input) {
+    case Input::None:
+        break;
+    case Input::Keys:
+        QTest::keyClicks(window.Text1, keys);
+        break;
+    case Input::Keypad:
+        QTest::keyClicks(window.Text1, keys, Qt::KeypadModifier);
+        break;
+    case Input::CtrlV:
+    case Input::ShiftInsert:
+        QGuiApplication::clipboard()->setText(keys);
+        if (input == Input::CtrlV)
+            QTest::keyClick(window.Text1, Qt::Key_V, Qt::ControlModifier);
+        else
+            QTest::keyClick(window.Text1, Qt::Key_Insert, Qt::ShiftModifier);
+        break;
+    case Input::Sequence:
+        QTest::keySequence(window.Text1, QKeySequence(keys));
+        break;
+    case Input::InputMethod: {
+        QInputMethodEvent preedit(keys.left(1), {});
+        QApplication::sendEvent(window.Text1, &preedit); // composing shows between the dots
+        QCOMPARE(window.Text1->text(), QStringLiteral("www..com"));
+        QInputMethodEvent commit;
+        commit.setCommitString(keys);
+        QApplication::sendEvent(window.Text1, &commit);
+        break;
+    }
+    }
     QCOMPARE(window.Text1->text(), after);
     if (cursor >= 0)
         QCOMPARE(window.Text1->cursorPosition(), cursor);
@@ -311,7 +386,7 @@ void TestForm1::linkLabelClick()
 void TestForm1::exportThroughMenu_data()
 {
     QTest::addColumn<QString>("chosen");   // what the dialog returns, in a temporary folder
-    QTest::addColumn<int>("filter");       // the filter left selected: 0 CSV, 1 JSON, 2 text
+    QTest::addColumn<int>("filter");       // the filter left selected: 0 CSV, 1 JSON, 2 text, 3 HTML
     QTest::addColumn<bool>("shortcut");    // Ctrl+S instead of the menu
     QTest::addColumn<QString>("written");  // the file that must exist afterwards; empty: none
 
@@ -319,6 +394,8 @@ void TestForm1::exportThroughMenu_data()
     QTest::newRow("JSON by the name's suffix, Ctrl+S") << QStringLiteral("links.json") << 0 << true
                                                        << QStringLiteral("links.json");
     QTest::newRow("no suffix: the text filter's") << QStringLiteral("links") << 2 << false << QStringLiteral("links.txt");
+    QTest::newRow("no suffix: the HTML report filter's") << QStringLiteral("links") << 3 << false
+                                                         << QStringLiteral("links.html");
     QTest::newRow("folder missing: a message, nothing else") << QStringLiteral("no/such/links.csv") << 0 << false
                                                              << QString();
 }
@@ -380,16 +457,18 @@ void TestForm1::exportThroughMenu()
             if (!action->isSeparator())
                 entries.append(action->text());
         }
-        QCOMPARE(entries, (QStringList{QStringLiteral("复制"), QStringLiteral("全选"), QStringLiteral("导出…")}));
-        menu->actions().constLast()->trigger();
+        QCOMPARE(entries, (QStringList{QStringLiteral("复制"), QStringLiteral("全选"), QStringLiteral("导出…"),
+                                       QStringLiteral("关于 Korvane…")}));
+        window.exportAction()->trigger();
         menu->hide();
     }
 
     QCOMPARE(suggested, QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
                             .filePath(QStringLiteral("www.example.com-20111225-1030.csv")));
-    QCOMPARE(offered.size(), 3);
+    QCOMPARE(offered.size(), 4);
     QVERIFY(offered[0].contains(QLatin1String("*.csv")) && offered[1].contains(QLatin1String("*.json"))
             && offered[2].contains(QLatin1String("*.txt")));
+    QCOMPARE(offered[3], QStringLiteral("HTML 报告 (*.html)"));
     // The window itself is as it was.
     QCOMPARE(window.lbTip->text(), status);
     QCOMPARE(window.TextResult->toPlainText(), report);
@@ -408,9 +487,9 @@ void TestForm1::exportThroughMenu()
     const QByteArray bytes = file.readAll();
     if (written.endsWith(QLatin1String(".csv"))) {
         QCOMPARE(bytes, QByteArray("\xEF\xBB\xBF"
-                                   "domain,site,links,latest_date,latest_date_iso,latest_address\r\n"
-                                   "www.example.com,a.cn,1,2011-7-9,2011-07-09,a.cn/1\r\n"
-                                   "www.example.com,b.cn,1,3小时前,2011-12-25T07:30:15+08:00,\"b.cn/x,\"\"y\"\"\"\r\n"));
+                                   "domain,site,links,latest_date,latest_date_iso,latest_address,outcome\r\n"
+                                   "www.example.com,a.cn,1,2011-7-9,2011-07-09,a.cn/1,complete\r\n"
+                                   "www.example.com,b.cn,1,3小时前,2011-12-25T07:30:15+08:00,\"b.cn/x,\"\"y\"\"\",complete\r\n"));
     } else if (written.endsWith(QLatin1String(".json"))) {
         const QJsonObject object = QJsonDocument::fromJson(bytes).object();
         QCOMPARE(object.value(QLatin1String("domain")).toString(), QStringLiteral("www.example.com"));
@@ -420,9 +499,34 @@ void TestForm1::exportThroughMenu()
         QCOMPARE(object.value(QLatin1String("pages_requested")).toInt(), 2); // the notice page is not counted
         QCOMPARE(object.value(QLatin1String("pages_read")).toInt(), 2);
         QCOMPARE(object.value(QLatin1String("rows")).toArray().size(), 2);
+    } else if (written.endsWith(QLatin1String(".html"))) {
+        const QString html = QString::fromUtf8(bytes);
+        QVERIFY(html.startsWith(QLatin1String("<!DOCTYPE html>")));
+        QVERIFY(html.contains(QLatin1String("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none';")));
+        QVERIFY(html.contains(QStringLiteral("<h1>对域名www.example.com的分析结果</h1>")));
+        QVERIFY(html.contains(QStringLiteral("<dd>") + status + QStringLiteral("</dd>")));
+        QVERIFY(html.contains(QLatin1String("<tr><td>a.cn<td>1<td>2011-7-9<td>a.cn/1\n")));
+        QVERIFY(html.contains(QStringLiteral("<tr><td>b.cn<td>1<td>3小时前<td>b.cn/x,&quot;y&quot;\n")));
     } else {
         QCOMPARE(QString::fromUtf8(bytes), report + QLatin1Char('\n'));
     }
+}
+
+void TestForm1::aboutBox()
+{
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    QList<QPair<QString, QString>> messages;
+    window.setMessageHandler([&messages](const QString &text, const QString &caption) { messages.append({text, caption}); });
+    QVERIFY(window.reportMenu()->actions().contains(window.aboutAction()));
+    QVERIFY(window.aboutAction()->isEnabled()); // before any analysis too
+    window.aboutAction()->trigger();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].second, QStringLiteral("关于 Korvane"));
+    QCOMPARE(messages[0].first.split(QLatin1Char('\n')),
+             (QStringList{QStringLiteral("Korvane " KORVANE_VERSION), QStringLiteral("搜索引擎：http://engine.test"),
+                          QStringLiteral("通知服务器：http://notice.test"),
+                          QStringLiteral("主页：" KORVANE_HOMEPAGE)}));
 }
 
 void TestForm1::buttonFocusIsVisible_data()

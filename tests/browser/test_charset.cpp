@@ -66,6 +66,9 @@ void CharsetTest::decode_data()
     QTest::newRow("meta after 1024 bytes ignored, valid UTF-8")
         << QByteArray(1100, ' ') + QByteArray("<meta charset=gbk>") + utf8Body << QByteArray()
         << QString(1100, QLatin1Char(' ')) + QStringLiteral("<meta charset=gbk>") + kChinese;
+    QTest::newRow("meta near byte 700 still read")
+        << QByteArray(700, ' ') + QByteArray("<meta charset=windows-1252>caf\xE9 \x80") << QByteArray()
+        << QString(700, QLatin1Char(' ')) + QStringLiteral("<meta charset=windows-1252>café €");
     QTest::newRow("meta utf-16 read as utf-8")
         << QByteArray("<meta charset=utf-16>") + utf8Body << QByteArray()
         << QStringLiteral("<meta charset=utf-16>") + kChinese;

@@ -1,5 +1,6 @@
 // The window logic driven through a scripted browser: start-up, Analyse, and the page walk.
 
+#include "core/status.h"
 #include "core/texts.h"
 #include "crawl/form1_logic.h"
 #include "crawl/module_pub.h"
@@ -346,11 +347,18 @@ void TestPageWalk::reportFailureLeavesWalkStopped()
     w.browser.completeLast(resultsPage({addressLine(QStringLiteral("a.cn/1"), QStringLiteral("2011-1-1")),
                                         addressLine(hugeHost, QStringLiteral("2011-1-1"))},
                                        totalText(QStringLiteral("3"))));
+    const QString message = QStringLiteral("分析中止，出现了意外的错误，您可以尝试再次分析！");
     QCOMPARE(stopped.count(), 1);
-    QCOMPARE(w.logic.record().State, QStringLiteral("ANAING"));
-    QCOMPARE(w.view.status, QStringLiteral("正在进行分析，请等待..."));
-    QCOMPARE(w.view.pointer, 11);
-    QVERIFY(w.view.result.contains(QStringLiteral("a.cn"))); // lines before the fault stay
+    QCOMPARE(w.logic.record().State, QStringLiteral("COMP"));
+    QCOMPARE(w.logic.record().DoneMessage, message);
+    QCOMPARE(outcomeOf(w.logic.record()), AnalysisOutcome::Stopped);
+    QCOMPARE(w.view.status, message);
+    QCOMPARE(w.view.pointer, 0);
+    QCOMPARE(w.view.result, message); // no half-written report is left in the box
+    const qsizetype requested = w.browser.requested.size();
+    w.browser.completeLast(entriesPage(1)); // a late completion changes nothing
+    QCOMPARE(w.browser.requested.size(), requested);
+    QCOMPARE(stopped.count(), 1);
 }
 
 void TestPageWalk::analyseDuringWalkStartsOver()

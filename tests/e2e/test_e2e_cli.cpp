@@ -4,6 +4,7 @@
 #include "e2e_support.h"
 #include "engine_pages.h"
 #include "fake_engine.h"
+#include "http_test_proxy.h"
 
 #include <QDir>
 #include <QSqlDatabase>
@@ -17,10 +18,12 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/types.h>
 
 using namespace korvane;
 using namespace korvane::testing;
@@ -36,7 +39,7 @@ const QString kPageError = QStringLiteral("分析完成，但出现了页面无�
 const QString kNoSite = QStringLiteral("分析已完成，未找到外链网站！");
 const QString kDone = QStringLiteral("分析已完成！");
 const QString kRefused = QStringLiteral("分析中止，搜索引擎要求安全验证，请稍后再试！");
-const QString kAnalysing = QStringLiteral("正在进行分析，请等待...");
+const QString kStopped = QStringLiteral("分析中止，出现了意外的错误，您可以尝试再次分析！");
 
 struct CliRun
 {
@@ -54,14 +57,27 @@ struct CliRun
     }
 };
 
-// Runs korvane-cli to its end. `inChild` runs in the child before the program starts.
-CliRun runCli(const QStringList &arguments, const std::function<void()> &inChild = {})
+// Runs korvane-cli to its end. `inChild` runs in the child before the program starts;
+// `environment` ("NAME=VALUE") is added to the child's.
+CliRun runCli(const QStringList &arguments, const std::function<void()> &inChild = {},
+              const QStringList &environment = {})
 {
     QProcess process;
     if (inChild)
         process.setChildProcessModifier(inChild);
+    if (!environment.isEmpty()) {
+        QProcessEnvironment childEnvironment = QProcessEnvironment::systemEnvironment();
+        for (const QString &entry : environment)
+            childEnvironment.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+        process.setProcessEnvironment(childEnvironment);
+    }
     QSignalSpy finished(&process, &QProcess::finished);
-    process.start(QStringLiteral(KORVANE_CLI_PATH), arguments);
+    // Unpaced unless a row asks for pacing (a later --delay wins); the history and diff
+    // commands ask for nothing and come first.
+    const bool command = !arguments.isEmpty()
+        && (arguments.first() == QLatin1String("history") || arguments.first() == QLatin1String("diff"));
+    process.start(QStringLiteral(KORVANE_CLI_PATH),
+                  command ? arguments : QStringList{QStringLiteral("--delay"), QStringLiteral("0")} + arguments);
     CliRun run;
     run.ended = !finished.isEmpty() || finished.wait(kChildWaitMs);
     if (!run.ended) {
@@ -117,6 +133,8 @@ struct Batch
     QList<int> tallied{45, 22, 0};
     QStringList statuses{kDone, kPageError, kNoSite};
     QList<int> pagesRequested{6, 4, 1};
+    QStringList lastProgress{QStringLiteral("5/5"), QStringLiteral("3/5"), QStringLiteral("0/0")};
+    QStringList outcomes{QStringLiteral("complete"), QStringLiteral("page_error"), QStringLiteral("complete")};
 
     Batch()
     {
@@ -142,12 +160,18 @@ private slots:
     void usage();
     void badInput_data();
     void badInput();
+    void checkedDomains_data();
+    void checkedDomains();
     void severalDomains_data();
     void severalDomains();
     void runExitStatus_data();
     void runExitStatus();
     void outputFileKeptWhole_data();
     void outputFileKeptWhole();
+    void throughProxy_data();
+    void throughProxy();
+    void standardOutput_data();
+    void standardOutput();
     void recordedHistory_data();
     void recordedHistory();
     void skipRecent_data();
@@ -220,7 +244,7 @@ void TestE2eCli::printsTheWindowsReport()
     const CliRun run = runCli({QStringLiteral("--engine"), engine.origin(), domain});
     QVERIFY(run.ended);
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
-    QCOMPARE(run.exitCode, status == kRefused ? 3 : 0);
+    QCOMPARE(run.exitCode, status == kRefused ? 3 : status == kPageError ? 1 : 0);
     QCOMPARE(run.out, printed(reference.report));
     QCOMPARE(run.lastErrLine(), status);
     QCOMPARE(engine.requestedOffsets(), referenceOffsets);
@@ -242,12 +266,22 @@ void TestE2eCli::exitStatus_data()
     QTest::newRow("engine given with a trailing slash")
         << QStringList{QStringLiteral("--engine"), QStringLiteral("{engine}/"), QStringLiteral("none.cn")} << 0
         << printed(noticeReport()) << kNoSite;
-    QTest::newRow("engine refuses the connection: report, page error")
-        << QStringList{QStringLiteral("--engine"), QStringLiteral("{refused}"), QStringLiteral("none.cn")} << 0
+    QTest::newRow("engine refuses the connection: report, page error, exit 1: nothing was read")
+        << QStringList{QStringLiteral("--engine"), QStringLiteral("{refused}"), QStringLiteral("none.cn")} << 1
         << printed(noticeReport(kPageError)) << kPageError;
-    QTest::newRow("walk stopped without a report: exit 1")
+    QTest::newRow("walk stopped without a report: it ends with its message, exit 1")
         << QStringList{QStringLiteral("--engine"), QStringLiteral("{long}"), QStringLiteral("long.cn")} << 1
-        << QString() << kAnalysing;
+        << QString() << kStopped;
+    QTest::newRow("walk stopped, CSV: one row saying so")
+        << QStringList{QStringLiteral("--engine"), QStringLiteral("{long}"), QStringLiteral("--format"), QStringLiteral("csv"),
+                       QStringLiteral("--no-bom"), QStringLiteral("long.cn")}
+        << 1 << QStringLiteral("domain,site,links,latest_date,latest_date_iso,latest_address,outcome\r\nlong.cn,,,,,,stopped\r\n")
+        << kStopped;
+    QTest::newRow("engine refuses the connection, CSV: one row saying so")
+        << QStringList{QStringLiteral("--engine"), QStringLiteral("{refused}"), QStringLiteral("--format"), QStringLiteral("csv"),
+                       QStringLiteral("--no-bom"), QStringLiteral("none.cn")}
+        << 1 << QStringLiteral("domain,site,links,latest_date,latest_date_iso,latest_address,outcome\r\nnone.cn,,,,,,page_error\r\n")
+        << kPageError;
 }
 
 void TestE2eCli::exitStatus()
@@ -291,6 +325,7 @@ void TestE2eCli::usage_data()
     QTest::addColumn<bool>("helpOnStdout"); // else: stdout stays empty, the help goes to stderr
 
     QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0 << true;
+    QTest::newRow("--help-all") << QStringList{QStringLiteral("--help-all")} << 0 << true;
     QTest::newRow("no DOMAIN") << QStringList{} << 2 << false;
     QTest::newRow("unknown option") << QStringList{QStringLiteral("--frobnicate"), QStringLiteral("a.cn")} << 2
                                     << false;
@@ -334,37 +369,107 @@ void TestE2eCli::usage()
 void TestE2eCli::badInput_data()
 {
     // {dir} stands for an empty temporary folder; every run is given --output {dir}/out.csv
-    // first (a later --output wins).
+    // first (a later --output wins). {list} stands for a file elsewhere holding `list`.
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("list");
     QTest::addColumn<QString>("mentions");
 
+    const QString input = QStringLiteral("--input");
+    const QString list = QStringLiteral("{list}");
     QTest::newRow("unknown format") << QStringList{QStringLiteral("--format"), QStringLiteral("xml"), QStringLiteral("a.cn")}
-                                    << QStringLiteral("--format");
+                                    << QByteArray() << QStringLiteral("--format");
     QTest::newRow("negative delay") << QStringList{QStringLiteral("--delay"), QStringLiteral("-1"), QStringLiteral("a.cn")}
-                                    << QStringLiteral("--delay");
+                                    << QByteArray() << QStringLiteral("--delay");
     QTest::newRow("delay that is no number")
-        << QStringList{QStringLiteral("--delay"), QStringLiteral("soon"), QStringLiteral("a.cn")} << QStringLiteral("--delay");
-    QTest::newRow("empty domain") << QStringList{QStringLiteral("a.cn"), QString()} << QStringLiteral("DOMAIN");
+        << QStringList{QStringLiteral("--delay"), QStringLiteral("soon"), QStringLiteral("a.cn")} << QByteArray()
+        << QStringLiteral("--delay");
+    QTest::newRow("empty domain") << QStringList{QStringLiteral("a.cn"), QString()} << QByteArray() << QStringLiteral("DOMAIN");
     QTest::newRow("unreadable --input")
-        << QStringList{QStringLiteral("--input"), QStringLiteral("{dir}/missing.txt")} << QStringLiteral("--input");
+        << QStringList{input, QStringLiteral("{dir}/missing.txt")} << QByteArray() << QStringLiteral("--input");
+    QTest::newRow("--proxy neither http nor socks5")
+        << QStringList{QStringLiteral("--proxy"), QStringLiteral("ftp://127.0.0.1:3128"), QStringLiteral("a.cn")}
+        << QByteArray() << QStringLiteral("--proxy");
+    QTest::newRow("--proxy without a scheme")
+        << QStringList{QStringLiteral("--proxy"), QStringLiteral("127.0.0.1:3128"), QStringLiteral("a.cn")}
+        << QByteArray() << QStringLiteral("--proxy");
+    QTest::newRow("--proxy without a host")
+        << QStringList{QStringLiteral("--proxy"), QStringLiteral("http://:3128"), QStringLiteral("a.cn")}
+        << QByteArray() << QStringLiteral("--proxy");
+    QTest::newRow("--proxy with a path")
+        << QStringList{QStringLiteral("--proxy"), QStringLiteral("http://127.0.0.1:3128/x"), QStringLiteral("a.cn")}
+        << QByteArray() << QStringLiteral("--proxy");
+    QTest::newRow("--proxy with a port out of range")
+        << QStringList{QStringLiteral("--proxy"), QStringLiteral("socks5://127.0.0.1:65536"), QStringLiteral("a.cn")}
+        << QByteArray() << QStringLiteral("--proxy");
     QTest::newRow("--output in a folder that does not exist")
         << QStringList{QStringLiteral("--output"), QStringLiteral("{dir}/no/such/out.csv"), QStringLiteral("a.cn")}
-        << QStringLiteral("{dir}/no/such/out.csv");
+        << QByteArray() << QStringLiteral("{dir}/no/such/out.csv");
+
+    QTest::newRow("--resume without --output FILE")
+        << QStringList{QStringLiteral("--output"), QStringLiteral("-"), QStringLiteral("--resume"), QStringLiteral("a.cn")}
+        << QByteArray() << QStringLiteral("--resume");
+    QTest::newRow("--resume of text")
+        << QStringList{QStringLiteral("--format"), QStringLiteral("text"), QStringLiteral("--resume"), QStringLiteral("a.cn")}
+        << QByteArray() << QStringLiteral("--resume");
+    QTest::newRow("--resume of a CSV file with other columns")
+        << QStringList{QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("--output"), list,
+                       QStringLiteral("--resume"), QStringLiteral("a.cn")}
+        << QByteArray("domain,site\r\na.cn,x.cn\r\n") << QStringLiteral("cannot resume {list}");
+
+    // Every domain is checked before the first request; the first bad one is named by its line.
+    QTest::newRow("5,000-character line")
+        << QStringList{input, list} << QByteArray("a.cn\n" + QByteArray(4996, 'a') + ".com\n")
+        << QStringLiteral("{list}:2: longer than 253 characters (5000)");
+    QTest::newRow("253 characters in all and one more")
+        << QStringList{input, list}
+        << QByteArray(QByteArray(QByteArray(63, 'a') + '.').repeated(3) + QByteArray(61, 'b') + "\n"
+                      + QByteArray(QByteArray(63, 'a') + '.').repeated(3) + QByteArray(62, 'b') + "\n")
+        << QStringLiteral("{list}:2: longer than 253 characters (254)");
+    QTest::newRow("a label of 64 characters")
+        << QStringList{QString(63, QLatin1Char('a')) + QStringLiteral(".cn"), QString(64, QLatin1Char('a')) + QStringLiteral(".cn")}
+        << QByteArray() << QStringLiteral("argument 2: a label longer than 63 characters");
+    QTest::newRow("UTF-16 with its byte-order mark")
+        << QStringList{input, list} << QByteArray("\xFF\xFE" "a\0.\0c\0n\0\n\0", 12)
+        << QStringLiteral("{list}: text in UTF-16 or UTF-32");
+    QTest::newRow("UTF-16 without a byte-order mark: NUL bytes")
+        << QStringList{input, list} << QByteArray("a\0.\0c\0n\0\n\0", 10) << QStringLiteral("{list}: text in UTF-16 or UTF-32");
+    QTest::newRow("bytes that are not UTF-8: U+FFFD")
+        << QStringList{input, list} << QByteArray("a.cn\n\xE5\x90.cn\n") << QStringLiteral("{list}:2: not a domain name: it holds U+FFFD");
+    QTest::newRow("a space inside")
+        << QStringList{QStringLiteral("a b.cn")} << QByteArray() << QStringLiteral("argument 1: not a domain name: it holds U+0020");
+    QTest::newRow("a path without the scheme")
+        << QStringList{input, list} << QByteArray("# list\n\nwww.a.com/path\n")
+        << QStringLiteral("{list}:3: not a domain name: it holds \"/\" (U+002F)");
+    QTest::newRow("no dot") << QStringList{QStringLiteral("localhost")} << QByteArray()
+                            << QStringLiteral("argument 1: not a domain name: it has no dot");
+    QTest::newRow("two dots together") << QStringList{QStringLiteral("a..cn")} << QByteArray()
+                                       << QStringLiteral("argument 1: an empty label");
+    QTest::newRow("a comment without a blank before it")
+        << QStringList{QStringLiteral("a.cn#note")} << QByteArray() << QStringLiteral("argument 1: not a domain name: it holds \"#\"");
 }
 
 void TestE2eCli::badInput()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, list);
     QFETCH(QString, mentions);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
+    QTemporaryDir listDir;
+    QVERIFY(listDir.isValid());
+    const QString listPath = listDir.filePath(QStringLiteral("domains.txt"));
+    if (!list.isEmpty()) {
+        QFile file(listPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(list);
+    }
     HttpTestServer closed; // nothing may be asked of any engine; this one would refuse anyway
     QVERIFY(closed.start());
     closed.stop();
     for (QString &argument : arguments)
-        argument.replace(QStringLiteral("{dir}"), dir.path());
-    mentions.replace(QStringLiteral("{dir}"), dir.path());
+        argument.replace(QStringLiteral("{dir}"), dir.path()).replace(QStringLiteral("{list}"), listPath);
+    mentions.replace(QStringLiteral("{dir}"), dir.path()).replace(QStringLiteral("{list}"), listPath);
 
     const CliRun run = runCli(QStringList{QStringLiteral("--engine"), closed.urlText().chopped(1), QStringLiteral("--output"),
                                           dir.filePath(QStringLiteral("out.csv"))}
@@ -376,6 +481,91 @@ void TestE2eCli::badInput()
                  && run.err.endsWith(QLatin1Char('\n')) && run.err.contains(mentions),
              qPrintable(run.err));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList()); // no output, no leftover
+    if (!list.isEmpty()) { // a file given to --resume is left as it was
+        QFile file(listPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), list);
+    }
+}
+
+void TestE2eCli::checkedDomains_data()
+{
+    // {list} stands for a file holding `list`. Every domain the engine does not know has no result.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("list");
+    QTest::addColumn<QStringList>("analysed"); // the engine is asked for these, and the output labels them so
+    QTest::addColumn<QStringList>("warnings"); // each one line of standard error, in order
+    QTest::addColumn<int>("exitCode");
+
+    const QString input = QStringLiteral("--input");
+    const QString list = QStringLiteral("{list}");
+    QTest::newRow("an address is reduced to its host, with a warning naming the line")
+        << QStringList{input, list} << QByteArray("HTTPS://user@WWW.A.com:8080/path?q=1#top\n") << QStringList{QStringLiteral("www.a.com")}
+        << QStringList{QStringLiteral("korvane-cli: {list}:1: warning: \"HTTPS://user@WWW.A.com:8080/path?q=1#top\" is an "
+                                      "address; its host www.a.com is analysed")}
+        << 0;
+    QTest::newRow("a comment after the domain is left out of the query and the label")
+        << QStringList{input, list} << QByteArray("example.com # note\r\n\tb.cn\t#second\n")
+        << QStringList{QStringLiteral("example.com"), QStringLiteral("b.cn")} << QStringList{} << 0;
+    QTest::newRow("letters lowered, a duplicate analysed once")
+        << QStringList{QStringLiteral("A.CN"), input, list, QStringLiteral("名称.中国")} << QByteArray("b.cn\na.cn\n名称.中国\n")
+        << QStringList{QStringLiteral("a.cn"), QStringLiteral("名称.中国"), QStringLiteral("b.cn")}
+        << QStringList{QStringLiteral("korvane-cli: {list}:2: warning: a.cn is listed again (first at argument 1); it is analysed once"),
+                       QStringLiteral("korvane-cli: {list}:3: warning: 名称.中国 is listed again (first at argument 2); it is "
+                                      "analysed once")}
+        << 0;
+    QTest::newRow("--skip-invalid: the others are analysed")
+        << QStringList{QStringLiteral("--skip-invalid"), QStringLiteral("bad"), input, list} << QByteArray("a b.cn\nc.cn\n")
+        << QStringList{QStringLiteral("c.cn")}
+        << QStringList{QStringLiteral("korvane-cli: argument 1: not a domain name: it has no dot (skipped)"),
+                       QStringLiteral("korvane-cli: {list}:1: not a domain name: it holds U+0020 (skipped)")}
+        << 0;
+    QTest::newRow("--skip-invalid with nothing left: exit 2, nothing asked")
+        << QStringList{QStringLiteral("--skip-invalid"), QStringLiteral("bad")} << QByteArray() << QStringList{}
+        << QStringList{QStringLiteral("korvane-cli: argument 1: not a domain name: it has no dot (skipped)"),
+                       QStringLiteral("korvane-cli: no valid domain to analyse")}
+        << 2;
+}
+
+void TestE2eCli::checkedDomains()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, list);
+    QFETCH(QStringList, analysed);
+    QFETCH(QStringList, warnings);
+    QFETCH(int, exitCode);
+
+    FakeEngine engine;
+    QVERIFY(engine.start());
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString listPath = dir.filePath(QStringLiteral("domains.txt"));
+    QFile file(listPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(list);
+    file.close();
+    for (QString &argument : arguments)
+        argument.replace(QStringLiteral("{list}"), listPath);
+    for (QString &warning : warnings)
+        warning.replace(QStringLiteral("{list}"), listPath);
+
+    const CliRun run = runCli(QStringList{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--format"),
+                                          QStringLiteral("json"), QStringLiteral("--quiet")}
+                              + arguments);
+    QVERIFY(run.ended);
+    QCOMPARE(run.exitCode, exitCode);
+    QStringList asked = askedDomains(engine);
+    for (QString &domain : asked)
+        domain = QUrl::fromPercentEncoding(domain.toUtf8());
+    QCOMPARE(asked, analysed);
+    QStringList labels;
+    for (const QString &line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        labels.append(QJsonDocument::fromJson(line.toUtf8()).object().value(QLatin1String("domain")).toString());
+    QCOMPARE(labels, analysed);
+    QStringList errLines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(errLines.mid(0, warnings.size()), warnings);
+    // Then only the domains' status lines.
+    QCOMPARE(errLines.size() - warnings.size(), analysed.size());
 }
 
 void TestE2eCli::severalDomains_data()
@@ -392,6 +582,8 @@ void TestE2eCli::severalDomains_data()
         << QStringLiteral("json")
         << QStringList{QStringLiteral("--delay"), QStringLiteral("0.001"), QStringLiteral("--progress"), QStringLiteral("--quiet")}
         << true << false;
+    QTest::newRow("HTML: one page, the summary before the sections")
+        << QStringLiteral("html") << QStringList{QStringLiteral("--quiet")} << false << false;
 }
 
 void TestE2eCli::severalDomains()
@@ -422,7 +614,7 @@ void TestE2eCli::severalDomains()
     const CliRun run = runCli(arguments);
     QVERIFY(run.ended);
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
-    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.exitCode, 1); // b.cn did not complete
     QCOMPARE(askedDomains(engine), batch.domains);
 
     // Standard error: each domain's status line, the progress line cleared before it.
@@ -438,6 +630,11 @@ void TestE2eCli::severalDomains()
             const QRegularExpressionMatch match = progressLine.match(line);
             QVERIFY2(match.hasMatch(), qPrintable(line));
             QVERIFY(match.captured(2).size() >= match.captured(1).trimmed().size()); // wiped whole
+            // The last page read shows before the line goes.
+            QCOMPARE(match.captured(1).trimmed(), QStringLiteral("[%1/3] %2  page %3  sites %4")
+                                                      .arg(i + 1)
+                                                      .arg(batch.domains[i], batch.lastProgress[i])
+                                                      .arg(batch.rows(i).size()));
             line = line.mid(match.capturedLength());
         }
         QCOMPARE(line, batch.domains[i] + QStringLiteral(": ") + batch.statuses[i]);
@@ -452,7 +649,7 @@ void TestE2eCli::severalDomains()
         }
         QCOMPARE(run.out, expected);
     } else if (format == QLatin1String("csv")) {
-        const QString header = QStringLiteral("domain,site,links,latest_date,latest_date_iso,latest_address\r\n");
+        const QString header = QStringLiteral("domain,site,links,latest_date,latest_date_iso,latest_address,outcome\r\n");
         const QByteArray head = "\xEF\xBB\xBF" + header.toUtf8();
         QVERIFY2(run.outBytes.startsWith(head), run.outBytes.left(100).constData());
         QVERIFY(run.out.endsWith(QStringLiteral("\r\n")));
@@ -461,20 +658,42 @@ void TestE2eCli::severalDomains()
         QStringList expected;
         for (int i = 0; i < 3; ++i) {
             for (const SiteRow &row : batch.rows(i))
-                expected.append(QStringList{batch.domains[i], row.site, QString::number(row.count), row.date, row.url}.join(QLatin1Char(',')));
+                expected.append(QStringList{batch.domains[i], row.site, QString::number(row.count), row.date, row.url,
+                                            batch.outcomes[i]}
+                                    .join(QLatin1Char(',')));
+            if (batch.rows(i).isEmpty()) // a domain without a site has its row all the same
+                expected.append(batch.domains[i] + QStringLiteral(",,,,,") + batch.outcomes[i]);
         }
         for (QString &row : rows) {
             QStringList fields = row.split(QLatin1Char(','));
-            QCOMPARE(fields.size(), 6);
-            QVERIFY2(!fields.takeAt(4).isEmpty(), qPrintable(row)); // every date the engine shows is recognised
+            QCOMPARE(fields.size(), 7);
+            const QString iso = fields.takeAt(4);
+            QVERIFY2(!iso.isEmpty() || fields[1].isEmpty(), qPrintable(row)); // every date the engine shows is recognised
             row = fields.join(QLatin1Char(','));
         }
         QCOMPARE(rows, expected);
+    } else if (format == QLatin1String("html")) {
+        // One page, written whole at the end: the summary links each domain to its section, and
+        // each section holds one table row per site.
+        QCOMPARE(run.out.count(QLatin1String("<!DOCTYPE html>")), 1);
+        QVERIFY(run.out.endsWith(QLatin1String("</html>\n")));
+        qsizetype summaryAt = -1;
+        int siteRows = 0;
+        for (int i = 0; i < 3; ++i) {
+            const qsizetype link = run.out.indexOf(QStringLiteral("<a href=\"#d%1\">%2</a>").arg(i + 1).arg(batch.domains[i]));
+            const qsizetype section = run.out.indexOf(QStringLiteral("<section id=\"d%1\">").arg(i + 1));
+            QVERIFY2(link > summaryAt && section > link, qPrintable(batch.domains[i]));
+            summaryAt = link;
+            siteRows += int(batch.rows(i).size());
+            for (const SiteRow &row : batch.rows(i))
+                QVERIFY2(run.out.contains(QStringLiteral("<tr><td>%1<td>%2<td>").arg(row.site).arg(row.count)), qPrintable(row.site));
+        }
+        QCOMPARE(run.out.count(QLatin1String("<tr><td>")), 3 + siteRows);
     } else {
         const QStringList lines = run.out.split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines.last(), QString());
-        const QStringList outcomes{QStringLiteral("complete"), QStringLiteral("page_error"), QStringLiteral("complete")};
+        const QStringList &outcomes = batch.outcomes;
         for (int i = 0; i < 3; ++i) {
             const QJsonObject object = QJsonDocument::fromJson(lines[i].toUtf8()).object();
             QCOMPARE(object.value(QLatin1String("domain")).toString(), batch.domains[i]);
@@ -565,62 +784,351 @@ void TestE2eCli::runExitStatus()
 
 void TestE2eCli::outputFileKeptWhole_data()
 {
-    QTest::addColumn<bool>("interrupt"); // else the file system refuses the write
+    // The run analyses a.cn, b.cn and c.cn into FILE, which holds an earlier export. `slow`
+    // answers so slowly that the run is still in it when the row interrupts it with `signal`;
+    // `sizeLimit` keeps files from growing past this many bytes more than FILE is expected to hold.
+    QTest::addColumn<int>("signal"); // 0: none
+    QTest::addColumn<QString>("slow");
+    QTest::addColumn<int>("sizeLimit"); // -1: none
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("kept");   // the domains FILE then holds; none: FILE as it was
+    QTest::addColumn<QString>("contents");   // the last line of standard error
+    QTest::addColumn<bool>("resume");        // then run again with --resume, nothing slow
 
-    QTest::newRow("the write fails: exit 4") << false;
-    QTest::newRow("interrupted in the second domain: exit 143") << true;
+    const QString a = QStringLiteral("a.cn");
+    const QString b = QStringLiteral("b.cn");
+    QTest::newRow("SIGINT in the second domain: the first is kept, exit 130")
+        << int(SIGINT) << b << -1 << 130 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
+        << false;
+    QTest::newRow("SIGTERM in the second domain: the first is kept, exit 143")
+        << int(SIGTERM) << b << -1 << 143 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
+        << false;
+    QTest::newRow("SIGHUP in the second domain: the first is kept, exit 129")
+        << int(SIGHUP) << b << -1 << 129 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
+        << false;
+    QTest::newRow("SIGTERM in the first domain: FILE as it was")
+        << int(SIGTERM) << a << -1 << 143 << QStringList{} << QStringLiteral("{file}: left as it was; not analysed: 3, from a.cn")
+        << false;
+    QTest::newRow("the disk fills in the second domain: the first is kept whole, exit 4")
+        << 0 << QString() << 10 << 4 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn") << false;
+    QTest::newRow("the disk fills in the first domain: FILE as it was, exit 4")
+        << 0 << QString() << 10 << 4 << QStringList{} << QStringLiteral("{file}: left as it was; not analysed: 3, from a.cn")
+        << false;
+    QTest::newRow("--resume after SIGINT: only what is missing is analysed, as if never interrupted")
+        << int(SIGINT) << b << -1 << 130 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
+        << true;
 }
 
 void TestE2eCli::outputFileKeptWhole()
 {
-    QFETCH(bool, interrupt);
+    QFETCH(int, signal);
+    QFETCH(QString, slow);
+    QFETCH(int, sizeLimit);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, kept);
+    QFETCH(QString, contents);
+    QFETCH(bool, resume);
 
+    const QStringList domains{QStringLiteral("a.cn"), QStringLiteral("b.cn"), QStringLiteral("c.cn")};
     FakeEngine engine;
     QVERIFY(engine.start());
-    engine.setDomain(QStringLiteral("a.cn"), domainOf(45));
-    EngineDomain slow = domainOf(45);
-    slow.delay = std::chrono::seconds(interrupt ? 60 : 0);
-    engine.setDomain(QStringLiteral("b.cn"), slow);
-
+    const auto configure = [&engine, &domains](const QString &slowDomain) {
+        for (const QString &domain : domains) {
+            EngineDomain config = domainOf(domain == domains[2] ? 15 : 45);
+            config.delay = std::chrono::seconds(domain == slowDomain ? 60 : 0);
+            engine.setDomain(domain, config);
+        }
+    };
+    configure(QString());
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("links.csv"));
+    contents.replace(QStringLiteral("{file}"), path);
+    const QStringList arguments = QStringList{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--format"),
+                                              QStringLiteral("csv"), QStringLiteral("--output"), path, QStringLiteral("--quiet")}
+                                  + domains;
+
+    // What an uninterrupted run writes, for reference.
+    const CliRun whole = runCli(arguments);
+    QVERIFY(whole.ended);
+    QCOMPARE(whole.exitCode, 0);
+    QFile reference(path);
+    QVERIFY(reference.open(QIODevice::ReadOnly));
+    const QByteArray referenceBytes = reference.readAll();
+    reference.close();
+    // The relative dates of the engine turn into times counted back from each run's start.
+    static const QRegularExpression times(QStringLiteral(",\\d{4}-\\d\\d-\\d\\dT[^,]*,"));
+    const auto timesAside = [](const QByteArray &bytes) { return QString::fromUtf8(bytes).replace(times, QStringLiteral(",T,")); };
+    const QByteArray head = referenceBytes.left(referenceBytes.indexOf('\n') + 1);
+    QByteArray expected = head;
+    for (const QString &domain : kept) {
+        for (const QByteArray &row : referenceBytes.split('\n')) {
+            if (row.startsWith(QByteArray(domain.toUtf8() + ',')))
+                expected += row + '\n';
+        }
+    }
+    QVERIFY(expected.size() > head.size() || kept.isEmpty());
+
     const QByteArray earlier = "domain,site\r\nold.cn,x.cn\r\n";
     {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(earlier);
     }
-    const QStringList arguments{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--format"), QStringLiteral("csv"),
-                                QStringLiteral("--output"), path, QStringLiteral("a.cn"), QStringLiteral("b.cn")};
+    configure(slow);
+    engine.server().clearRequests();
 
-    if (interrupt) {
+    QString err;
+    if (signal != 0) {
         QProcess process;
         QSignalSpy finished(&process, &QProcess::finished);
-        process.start(QStringLiteral(KORVANE_CLI_PATH), arguments);
-        QTRY_VERIFY_WITH_TIMEOUT(askedDomains(engine).contains(QStringLiteral("b.cn")), kChildWaitMs);
-        process.terminate();
+        process.start(QStringLiteral(KORVANE_CLI_PATH), QStringList{QStringLiteral("--delay"), QStringLiteral("0")} + arguments);
+        QTRY_VERIFY_WITH_TIMEOUT(askedDomains(engine).contains(slow), kChildWaitMs);
+        ::kill(pid_t(process.processId()), signal);
         QVERIFY(!finished.isEmpty() || finished.wait(kChildWaitMs));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 128 + SIGTERM);
-        QVERIFY(process.readAllStandardError().endsWith("korvane-cli: interrupted\n"));
+        QCOMPARE(process.exitCode(), exitCode);
+        err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(err.contains(QStringLiteral("korvane-cli: interrupted\n")), qPrintable(err));
     } else {
-        // Files of this process may not grow past 100 bytes: the report does not fit.
-        const CliRun run = runCli(arguments, [] {
+        // Files of this process may not grow past the limit, as on a full disk.
+        const qint64 limit = expected.size() + sizeLimit;
+        const CliRun run = runCli(arguments, [limit] {
             std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{100, 100};
-            setrlimit(RLIMIT_FSIZE, &limit);
+            const rlimit size{rlim_t(limit), rlim_t(limit)};
+            setrlimit(RLIMIT_FSIZE, &size);
         });
         QVERIFY(run.ended);
         QCOMPARE(run.exitStatus, QProcess::NormalExit);
-        QCOMPARE(run.exitCode, 4);
-        QVERIFY2(run.lastErrLine().startsWith(QStringLiteral("korvane-cli: cannot write ") + path), qPrintable(run.err));
+        QCOMPARE(run.exitCode, exitCode);
+        err = run.err;
+        QVERIFY2(err.contains(QStringLiteral("korvane-cli: cannot write ") + path), qPrintable(err));
     }
+    QCOMPARE(err.split(QLatin1Char('\n'), Qt::SkipEmptyParts).constLast(), contents);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), earlier);
+    const QByteArray held = file.readAll();
+    file.close();
+    if (kept.isEmpty())
+        QCOMPARE(held, earlier);
+    else
+        QCOMPARE(timesAside(held), timesAside(expected));
     // No half-written file is left beside it.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("links.csv")});
+
+    if (resume) {
+        configure(QString());
+        engine.server().clearRequests();
+        const CliRun again = runCli(arguments + QStringList{QStringLiteral("--resume")});
+        QVERIFY(again.ended);
+        QCOMPARE(again.exitCode, 0);
+        QCOMPARE(askedDomains(engine), domains.mid(kept.size()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(timesAside(file.readAll()), timesAside(referenceBytes));
+        QCOMPARE(again.lastErrLine(), path + QStringLiteral(": 3 domains"));
+    }
+}
+
+void TestE2eCli::standardOutput_data()
+{
+    // a.cn, then b.cn (whose pages come slowly), then c.cn, as JSON Lines to standard output.
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("asked");
+    QTest::addColumn<QString>("message"); // the first line of standard error
+
+    const QStringList ab{QStringLiteral("a.cn"), QStringLiteral("b.cn")};
+    QTest::newRow("> /dev/full: exit 4 after the first domain, no further request")
+        << QStringLiteral("full") << 4 << QStringList{QStringLiteral("a.cn")}
+        << QStringLiteral("korvane-cli: cannot write standard output: No space left on device");
+    QTest::newRow("| head -1: exit 4 without a message, c.cn never asked for")
+        << QStringLiteral("head") << 4 << ab << QStringLiteral("a.cn: 分析已完成！");
+    QTest::newRow("a pipe: the first line arrives before the second domain's first request")
+        << QStringLiteral("pipe") << 0 << QStringList{QStringLiteral("a.cn"), QStringLiteral("b.cn"), QStringLiteral("c.cn")}
+        << QStringLiteral("a.cn: 分析已完成！");
+}
+
+void TestE2eCli::standardOutput()
+{
+    QFETCH(QString, how);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, asked);
+    QFETCH(QString, message);
+
+    FakeEngine engine;
+    QVERIFY(engine.start());
+    EngineDomain slow = domainOf(45);
+    slow.delay = std::chrono::milliseconds(how == QLatin1String("head") ? 300 : 0);
+    engine.setDomain(QStringLiteral("a.cn"), domainOf(15));
+    engine.setDomain(QStringLiteral("b.cn"), slow);
+    engine.setDomain(QStringLiteral("c.cn"), domainOf(15));
+    QStringList arguments{QStringLiteral("--delay"), QStringLiteral("0"), QStringLiteral("--engine"), engine.origin(),
+                          QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--quiet"),
+                          QStringLiteral("a.cn"), QStringLiteral("b.cn"), QStringLiteral("c.cn")};
+    QProcess process;
+    QSignalSpy finished(&process, &QProcess::finished);
+    if (how == QLatin1String("full")) {
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        process.start(QStringLiteral(KORVANE_CLI_PATH), arguments);
+    } else if (how == QLatin1String("head")) {
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start(QStringLiteral("bash"), QStringList{QStringLiteral("-c"),
+                                                          QStringLiteral("\"$@\" | head -1; exit ${PIPESTATUS[0]}"),
+                                                          QStringLiteral("bash"), QStringLiteral(KORVANE_CLI_PATH)}
+                                                  + arguments);
+    } else {
+        // Paced, so that the second domain's first request comes well after the first line.
+        arguments[1] = QStringLiteral("0.5");
+        QSignalSpy output(&process, &QProcess::readyReadStandardOutput);
+        process.start(QStringLiteral(KORVANE_CLI_PATH), arguments);
+        QVERIFY(output.wait(kChildWaitMs));
+        QCOMPARE(askedDomains(engine), QStringList{QStringLiteral("a.cn")});
+        const QByteArray first = process.readAllStandardOutput();
+        QVERIFY2(first.endsWith('\n') && first.count('\n') == 1, first.constData());
+        QCOMPARE(QJsonDocument::fromJson(first).object().value(QLatin1String("domain")).toString(), QStringLiteral("a.cn"));
+    }
+    QVERIFY(!finished.isEmpty() || finished.wait(kChildWaitMs));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    // A closed pipe may show before b.cn or only when b.cn is written.
+    const QStringList got = askedDomains(engine);
+    if (how == QLatin1String("head"))
+        QVERIFY2(!got.isEmpty() && got.first() == QLatin1String("a.cn") && !got.contains(QStringLiteral("c.cn")),
+                 qPrintable(got.join(QLatin1Char(' '))));
+    else
+        QCOMPARE(got, asked);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(err.section(QLatin1Char('\n'), 0, 0), message);
+    QVERIFY2(how == QLatin1String("full") || !err.contains(QLatin1String("cannot write")), qPrintable(err));
+}
+
+void TestE2eCli::throughProxy_data()
+{
+    // Every run analyses a.cn on the fake engine with --format json. In the arguments and the
+    // environment ("NAME=VALUE"), {proxy} stands for a recording proxy, {guarded} for one that
+    // wants the user korvane with the password s3cret, {dead} for a port that refuses and
+    // {refused} for an engine address that refuses.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QString>("outcome");  // the JSON's outcome; empty: nothing analysed, exit 2
+    QTest::addColumn<bool>("viaProxy");    // every engine request came through a proxy, else none did
+
+    const QString proxy = QStringLiteral("--proxy");
+    const QString complete = QStringLiteral("complete");
+    const QString pageError = QStringLiteral("page_error");
+    QTest::newRow("--proxy: every engine request goes through it")
+        << QStringList{proxy, QStringLiteral("{proxy}")} << QStringList{} << complete << true;
+    QTest::newRow("http_proxy: every engine request goes through it")
+        << QStringList{} << QStringList{QStringLiteral("http_proxy={proxy}")} << complete << true;
+    QTest::newRow("HTTP_PROXY in upper case")
+        << QStringList{} << QStringList{QStringLiteral("HTTP_PROXY={proxy}")} << complete << true;
+    QTest::newRow("http_proxy without a scheme")
+        << QStringList{} << QStringList{QStringLiteral("http_proxy={proxy-host-port}")} << complete << true;
+    QTest::newRow("all_proxy when http_proxy is not set")
+        << QStringList{} << QStringList{QStringLiteral("all_proxy={proxy}")} << complete << true;
+    QTest::newRow("https_proxy alone does not take http requests")
+        << QStringList{} << QStringList{QStringLiteral("https_proxy={dead}")} << complete << false;
+    QTest::newRow("no_proxy names the engine's address: direct")
+        << QStringList{} << QStringList{QStringLiteral("http_proxy={dead}"), QStringLiteral("no_proxy=example.org, 127.0.0.0/8")}
+        << complete << false;
+    QTest::newRow("no_proxy names another host: through the proxy")
+        << QStringList{} << QStringList{QStringLiteral("http_proxy={proxy}"), QStringLiteral("no_proxy=.example.org,127.0.0.2")}
+        << complete << true;
+    QTest::newRow("--proxy wins over http_proxy and no_proxy")
+        << QStringList{proxy, QStringLiteral("{proxy}")}
+        << QStringList{QStringLiteral("http_proxy={dead}"), QStringLiteral("no_proxy=*")} << complete << true;
+    QTest::newRow("--proxy with the user and password the proxy wants")
+        << QStringList{proxy, QStringLiteral("{guarded}")} << QStringList{} << complete << true;
+    QTest::newRow("--proxy with a wrong password: page error, the engine asked nothing")
+        << QStringList{proxy, QStringLiteral("{guarded-wrong}")} << QStringList{} << pageError << false;
+    QTest::newRow("--proxy that refuses the connection: page error")
+        << QStringList{proxy, QStringLiteral("{dead}")} << QStringList{} << pageError << false;
+    QTest::newRow("socks5 --proxy that refuses the connection: page error")
+        << QStringList{proxy, QStringLiteral("socks5://{dead-host-port}")} << QStringList{} << pageError << false;
+    QTest::newRow("http_proxy that refuses the connection: page error")
+        << QStringList{} << QStringList{QStringLiteral("http_proxy={dead}")} << pageError << false;
+    QTest::newRow("the proxy cannot reach the engine: page error")
+        << QStringList{proxy, QStringLiteral("{proxy}"), QStringLiteral("--engine"), QStringLiteral("{refused}")}
+        << QStringList{} << pageError << false;
+    QTest::newRow("http_proxy that is no proxy address: usage error")
+        << QStringList{} << QStringList{QStringLiteral("http_proxy=ftp://127.0.0.1:21")} << QString() << false;
+}
+
+void TestE2eCli::throughProxy()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, environment);
+    QFETCH(QString, outcome);
+    QFETCH(bool, viaProxy);
+
+    FakeEngine engine;
+    QVERIFY(engine.start());
+    engine.setDomain(QStringLiteral("a.cn"), domainOf(15));
+    HttpTestProxy proxy;
+    QVERIFY(proxy.start());
+    HttpTestProxy guarded;
+    QVERIFY(guarded.start());
+    guarded.requireCredentials("korvane", "s3cret");
+    HttpTestProxy dead;
+    QVERIFY(dead.start());
+    dead.stop();
+    HttpTestServer refusing;
+    QVERIFY(refusing.start());
+    refusing.stop();
+
+    const QString deadHostPort = QStringLiteral("127.0.0.1:%1").arg(dead.port());
+    auto substitute = [&](QStringList &texts) {
+        for (QString &text : texts) {
+            text.replace(QStringLiteral("{proxy-host-port}"), QStringLiteral("127.0.0.1:%1").arg(proxy.port()));
+            text.replace(QStringLiteral("{proxy}"), proxy.urlText());
+            text.replace(QStringLiteral("{guarded-wrong}"), guarded.urlText(QStringLiteral("korvane"), QStringLiteral("s3cre")));
+            text.replace(QStringLiteral("{guarded}"), guarded.urlText(QStringLiteral("korvane"), QStringLiteral("s3cret")));
+            text.replace(QStringLiteral("{dead-host-port}"), deadHostPort);
+            text.replace(QStringLiteral("{dead}"), dead.urlText());
+            text.replace(QStringLiteral("{refused}"), refusing.urlText().chopped(1));
+        }
+    };
+    substitute(arguments);
+    substitute(environment);
+
+    const QStringList common{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--format"), QStringLiteral("json")};
+    const CliRun run = runCli(common + arguments + QStringList{QStringLiteral("a.cn")}, {}, environment);
+    QVERIFY(run.ended);
+    QCOMPARE(run.exitStatus, QProcess::NormalExit);
+
+    const QList<QByteArray> forwarded = proxy.forwardedTargets() + guarded.forwardedTargets();
+    QList<QByteArray> engineTargets;
+    for (const HttpTestServer::Request &request : engine.server().requests())
+        engineTargets.append(engine.origin().toUtf8() + request.target);
+
+    if (outcome.isEmpty()) {
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.startsWith(QLatin1String("korvane-cli: ")) && run.err.contains(QLatin1String("http_proxy")),
+                 qPrintable(run.err));
+        QCOMPARE(run.out, QString());
+        QCOMPARE(engineTargets, QList<QByteArray>());
+        QCOMPARE(proxy.requests().size(), 0);
+        return;
+    }
+
+    const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(object.value(QLatin1String("outcome")).toString(), outcome);
+    if (outcome == QLatin1String("complete")) {
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.lastErrLine(), kDone);
+        QCOMPARE(engineTargets.size(), 3); // the query page, then pages 0 and 1
+        QCOMPARE(forwarded, viaProxy ? engineTargets : QList<QByteArray>());
+    } else {
+        // The same ending as an engine that cannot be reached at all, never a clean one.
+        QCOMPARE(run.lastErrLine(), kPageError);
+        QCOMPARE(object.value(QLatin1String("rows")).toArray().size(), 0);
+        QCOMPARE(engineTargets, QList<QByteArray>());
+        const CliRun direct = runCli({QStringLiteral("--engine"), refusing.urlText().chopped(1), QStringLiteral("--format"),
+                                      QStringLiteral("json"), QStringLiteral("a.cn")});
+        QVERIFY(direct.ended);
+        QCOMPARE(run.exitCode, direct.exitCode);
+        QCOMPARE(QJsonDocument::fromJson(direct.out.toUtf8()).object().value(QLatin1String("outcome")).toString(), outcome);
+    }
 }
 
 namespace {
@@ -913,8 +1421,8 @@ void TestE2eCli::storeSurvives()
             process->setChildProcessModifier(inChild);
         spies.append(new QSignalSpy(process, &QProcess::finished));
         process->start(QStringLiteral(KORVANE_CLI_PATH),
-                       QStringList{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--record"), QStringLiteral("--store"),
-                                   store, QStringLiteral("--quiet")}
+                       QStringList{QStringLiteral("--delay"), QStringLiteral("0"), QStringLiteral("--engine"), engine.origin(),
+                                   QStringLiteral("--record"), QStringLiteral("--store"), store, QStringLiteral("--quiet")}
                            + domains);
         processes.append(process);
     }

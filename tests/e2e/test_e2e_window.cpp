@@ -8,6 +8,7 @@
 #include "crawl/form1_logic.h"
 
 #include "e2e_support.h"
+#include "engine_pages.h"
 #include "fake_engine.h"
 
 #include <QElapsedTimer>
@@ -39,6 +40,7 @@ constexpr qint64 kExitMs = 200; // from the click on Exit until the process has 
 const QString kPageError = QStringLiteral("分析完成，但出现了页面无法访问的错误，您可以尝试再次分析！");
 const QString kNoSite = QStringLiteral("分析已完成，未找到外链网站！");
 const QString kRefused = QStringLiteral("分析中止，搜索引擎要求安全验证，请稍后再试！");
+const QString kStopped = QStringLiteral("分析中止，出现了意外的错误，您可以尝试再次分析！");
 const QString kDone = QStringLiteral("分析已完成！");
 const QString kInvite = QStringLiteral("输入您的域名，点击“分析”按钮！");
 
@@ -77,7 +79,7 @@ struct Session
         WalkEnd end(window->logic());
         window->Text1->setText(domain);
         QTest::mouseClick(window->CmdOk, Qt::LeftButton);
-        return end.wait(kWalkWait) && end.finished();
+        return end.wait(kWalkWait) && (end.finished() || end.stopped());
     }
 
     // What the label row shows: each label's caption, or an empty text for a hidden label.
@@ -114,6 +116,8 @@ private slots:
     void nextAnalysisStartsClean();
     void analyseDuringWalkStartsOver();
     void exitEndsTheProcessAtOnce();
+    void commandLine_data();
+    void commandLine();
 };
 
 void TestE2eWindow::initTestCase()
@@ -228,7 +232,7 @@ void TestE2eWindow::walk_data()
     QTest::addColumn<QString>("domain");
     QTest::addColumn<EngineDomain>("config");
     QTest::addColumn<QList<int>>("offsets"); // as the engine saw them; the query page is -1
-    QTest::addColumn<int>("tallied");        // entries in the report; -1: the notice form
+    QTest::addColumn<int>("tallied");        // entries in the report; -1: the notice form; -2: stopped
     QTest::addColumn<QString>("status");
 
     const QString domain = QStringLiteral("example.com");
@@ -289,6 +293,17 @@ void TestE2eWindow::walk_data()
     EngineDomain refused = domainOf(45);
     refused.refusals = {{2, EngineDomain::Refusal::SecurityPage}};
     QTest::newRow("verification page in mid-walk") << domain << refused << offsetsUpTo(20) << 20 << kRefused;
+
+    // A site name too long for the report's width test stops the walk: it still ends.
+    EngineDomain tooLong = domainOf(5);
+    const QString longPage = resultsPage({addressLine(QString(33000, QLatin1Char('a')) + QStringLiteral(".cn/x"),
+                                                      QStringLiteral("2011-1-1"))},
+                                         totalText(QStringLiteral("5")));
+    tooLong.customAnswers.insert(0, [longPage](const HttpTestServer::Request &, const QString &) {
+        return HttpTestServer::Response::html(longPage.toUtf8());
+    });
+    QTest::newRow("walk stopped by an unexpected failure: COMP, its message in the box")
+        << domain << tooLong << offsetsUpTo(0) << -2 << kStopped;
 }
 
 void TestE2eWindow::walk()
@@ -322,6 +337,10 @@ void TestE2eWindow::walk()
 
     const QString report = w.resultText();
     QCOMPARE(w.TextResult->toPlainText(), QString(report).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    if (tallied == -2) { // stopped: the box shows the message, not half a report
+        QCOMPARE(report, status);
+        return;
+    }
     if (tallied < 0) {
         QCOMPARE(report, noticeReport(status));
         // The engine's total shows when one was read (a results page was asked for).
@@ -426,6 +445,65 @@ void TestE2eWindow::exitEndsTheProcessAtOnce()
     QVERIFY2(ended && ms < kExitMs, qPrintable(QStringLiteral("ended: %1 after %2 ms").arg(ended).arg(ms)));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
+}
+
+void TestE2eWindow::commandLine_data()
+{
+    // The real program without any display: what it prints shows that no window was needed.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");      // exactly; "Usage:" stands for the help
+    QTest::addColumn<QString>("errStart"); // standard error starts with it; empty: stays empty
+
+    const QString usage = QStringLiteral("Usage:");
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << 0
+                               << QStringLiteral("korvane " KORVANE_VERSION "\n") << QString();
+    QTest::newRow("-v") << QStringList{QStringLiteral("-v")} << 0 << QStringLiteral("korvane " KORVANE_VERSION "\n")
+                        << QString();
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0 << usage << QString();
+    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << 0 << usage << QString();
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--frobnicate")} << 2 << QString()
+                                    << QStringLiteral("korvane: Unknown option 'frobnicate'.");
+    QTest::newRow("an argument") << QStringList{QStringLiteral("example.com")} << 2 << QString()
+                                 << QStringLiteral("korvane: takes no arguments, not \"example.com\"");
+    QTest::newRow("no option: the window needs a display") << QStringList{} << 1 << QString()
+                                                           << QStringLiteral("korvane: no display found");
+}
+
+void TestE2eWindow::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, errStart);
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QString::fromLatin1(name));
+    program.setProcessEnvironment(environment);
+    QSignalSpy finished(&program, &QProcess::finished);
+    program.start(QStringLiteral(KORVANE_APP_PATH), arguments);
+    QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
+    QVERIFY(finished.wait(kStartupWaitMs));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    const QString printed = QString::fromUtf8(program.readAllStandardOutput());
+    const QString err = QString::fromUtf8(program.readAllStandardError());
+    QCOMPARE(program.exitCode(), exitCode);
+    if (out == QLatin1String("Usage:")) {
+        QVERIFY2(printed.startsWith(QLatin1String("Usage: ")) && printed.contains(QLatin1String("--version"))
+                     && printed.contains(QLatin1String("Exit status:")),
+                 qPrintable(printed));
+        QVERIFY2(!printed.contains(QLatin1String("--help-all")), qPrintable(printed));
+    } else {
+        QCOMPARE(printed, out);
+    }
+    if (errStart.isEmpty())
+        QCOMPARE(err, QString());
+    else
+        QVERIFY2(err.startsWith(errStart), qPrintable(err));
+    if (exitCode == 2)
+        QVERIFY2(err.contains(QLatin1String("Usage: ")), qPrintable(err)); // the help follows the error
 }
 
 QTEST_MAIN(TestE2eWindow)

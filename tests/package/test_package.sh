@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # test_package.sh BUILD_DIR OUT_DIR VERSION
 # Makes the package from BUILD_DIR's CPack configuration into OUT_DIR (emptied first) and
-# checks its name, fields and files, the installed korvane-cli's version, and that lintian,
-# appstreamcli and desktop-file-validate find no error. Needs no root.
+# checks its name, fields and files, the installed programs' versions, manual pages and
+# hardening, and that lintian finds nothing above info and appstreamcli and
+# desktop-file-validate no error. Needs no root.
 set -uo pipefail
 build=$1 out=$2 version=$3
 failures=0
@@ -53,16 +54,39 @@ root="$out/root"
 dpkg-deb -x "$deb" "$root"
 printed=$("$root/usr/bin/korvane-cli" --version 2>&1)
 [ "$printed" = "korvane-cli $version" ] || fail "korvane-cli --version printed: $printed"
-zcat "$root/usr/share/man/man1/korvane-cli.1.gz" | grep -q -- 'engine' ||
-  fail "the manual page of korvane-cli does not list --engine"
+printed=$("$root/usr/bin/korvane" --version 2>&1)
+[ "$printed" = "korvane $version" ] || fail "korvane --version printed: $printed"
+# The manual pages come from the programs' --help: what it lists, they say.
+for page in korvane-cli:--engine korvane-cli:--format korvane-cli:--input 'korvane-cli:Exit status' \
+    korvane-cli:EXAMPLES korvane:--version korvane:导出 'korvane:Exit status'; do
+  zcat "$root/usr/share/man/man1/${page%%:*}.1.gz" | sed 's/\\-/-/g' | grep -q -- "${page#*:}" ||
+    fail "the manual page of ${page%%:*} does not mention ${page#*:}"
+done
+grep -q "<release version=\"$version\" date=\"[0-9]\{4\}-[0-9][0-9]-[0-9][0-9]\"" \
+  "$root/usr/share/metainfo/org.korvane.Korvane.metainfo.xml" || fail "the metainfo has no release $version"
+
+# Debian's hardening in both programs: position-independent, read-only relocations bound at
+# start, the stack protector and fortified C library calls; and no .comment section.
+for program in korvane korvane-cli; do
+  binary="$root/usr/bin/$program"
+  dynamic=$(readelf --dynamic --wide "$binary")
+  grep -Eq '\(FLAGS_1\).* PIE' <<<"$dynamic" || fail "$program is not a position-independent executable"
+  grep -Eq '\(FLAGS\).* BIND_NOW|\(FLAGS_1\).* NOW' <<<"$dynamic" || fail "$program is not linked with -z now"
+  readelf --program-headers --wide "$binary" | grep -q GNU_RELRO || fail "$program has no RELRO segment"
+  symbols=$(readelf --dyn-syms --wide "$binary")
+  grep -q ' __stack_chk_fail' <<<"$symbols" || fail "$program is built without the stack protector"
+  grep -Eq ' __[a-z0-9_]+_chk(@|$)' <<<"$symbols" || fail "$program calls no fortified function"
+  readelf --section-headers --wide "$binary" | grep -q '\] \.comment ' && fail "$program keeps its .comment section"
+done
 for size in 32 64 256; do
   file "$root/usr/share/icons/hicolor/${size}x$size/apps/korvane.png" | grep -q "PNG image data, $size x $size," ||
     fail "the $size px icon is not a $size x $size PNG"
 done
-appstreamcli validate --no-net "$root/usr/share/metainfo/org.korvane.Korvane.metainfo.xml" ||
+appstreamcli validate --pedantic --no-net "$root/usr/share/metainfo/org.korvane.Korvane.metainfo.xml" ||
   fail "appstreamcli validate"
 desktop-file-validate "$root/usr/share/applications/korvane.desktop" || fail "desktop-file-validate"
-lintian --fail-on error "$deb" || fail "lintian reports errors"
+# Nothing above info, even in pedantic mode (the hardening tags are warnings).
+lintian --pedantic --fail-on error,warning "$deb" || fail "lintian reports errors or warnings"
 
 [ "$failures" = 0 ] || exit 1
 echo "package $(basename "$deb"): all checks passed"

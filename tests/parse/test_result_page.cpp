@@ -115,6 +115,9 @@ void TestResultPage::addressLineShapes_data()
     QTest::newRow("character references decoded after the split")
         << QStringLiteral("www.a.com/q?a=1&amp;b=%22&#x27;&lt;&gt; 2011-12-5 ")
         << QStringLiteral("www.a.com/q?a=1&b=%22'<>") << QStringLiteral("2011-12-5");
+    QTest::newRow("a lone ampersand stays, a reference beside it is decoded")
+        << QStringLiteral("www.a.com/a&b&amp;c&amp 2011-12-5 ") << QStringLiteral("www.a.com/a&b&c&amp")
+        << QStringLiteral("2011-12-5");
     QTest::newRow("no-break space does not split")
         << QStringLiteral("www.a.com/a&nbsp;b 2011-12-5 ") << QStringLiteral("www.a.com/a\u00a0b")
         << QStringLiteral("2011-12-5");

@@ -110,7 +110,7 @@ void TestReportWriter::goldenReport_data()
         << QStringLiteral("wide_names") << QStringLiteral("12345678901") << QStringLiteral("4")
         << texts::statusComp();
 
-    QTest::newRow("date widths: 10, 9, mixed single and double width, surrogate pair")
+    QTest::newRow("date widths: 10, 9, mixed single and double width, surrogate pairs")
         << Setup([](AnalysisRecord &record, StringView &view) {
                record = analysedRecord(
                    80, {{QStringLiteral("ten.example"), 1, QStringLiteral("2011-12-25"), QStringLiteral("ten.example/a")},
@@ -121,10 +121,12 @@ void TestReportWriter::goldenReport_data()
                         {QStringLiteral("pair.example"), 6, QStringLiteral("2011-1-5\U0001F600"), QStringLiteral("pair.example/f")},
                         {QStringLiteral("short.example"), 7, QStringLiteral("12K"), QStringLiteral("short.example/g")},
                         {QStringLiteral("empty.example"), 8, QString(), QStringLiteral("empty.example/h")},
-                        {QStringLiteral("long.example"), 9, QStringLiteral("2011-12-25 extra"), QStringLiteral("long.example/i")}});
+                        {QStringLiteral("long.example"), 9, QStringLiteral("2011-12-25 extra"), QStringLiteral("long.example/i")},
+                        // A pair in a short date: padded as 3 columns, not as 2 code units of 2.
+                        {QStringLiteral("tiny.example"), 10, QStringLiteral("1\U0001F600"), QStringLiteral("tiny.example/j")}});
                view.domain = QStringLiteral("example.net");
            })
-        << QStringLiteral("date_widths") << QStringLiteral("80") << QStringLiteral("9") << texts::statusComp();
+        << QStringLiteral("date_widths") << QStringLiteral("80") << QStringLiteral("10") << texts::statusComp();
 
     QTest::newRow("domain is the field's text at write time")
         << Setup([](AnalysisRecord &record, StringView &view) {

@@ -1,7 +1,7 @@
 // korvane-fake-engine: the fake search engine and notice server, by hand.
 //   korvane-fake-engine --port 8080 --total 45
 // then build Korvane with -DKORVANE_ENGINE_ORIGIN=http://127.0.0.1:8080 (or run
-// korvane-cli --engine http://127.0.0.1:8080 example.com).
+// korvane-cli --engine http://127.0.0.1:8080 --delay 0 example.com).
 
 #include "fake_engine.h"
 

@@ -59,6 +59,7 @@ int main(int argc, char *argv[])
     }
 
     WebBrowser browser;
+    browser.setProxyRules(ProxyRules()); // the local server, whatever the environment says
     Form1 window(browser, Origins{engine.origin(), engine.origin()});
     window.move(0, 0);
     window.load();
