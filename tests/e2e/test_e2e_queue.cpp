@@ -1,0 +1,283 @@
+// Several korvane-cli work processes draining one queue against the fake search engine in this
+// process, on SQLite and on the throwaway PostgreSQL of the test run: each domain is analysed
+// and recorded once, a worker killed in the middle of a domain leaves it to another, and a
+// worker that the engine refuses puts its domain back and exits 3.
+
+#include "fake_engine.h"
+#include "pg_test_cluster.h"
+#include "store/history_store.h"
+#include "store/work_queue.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSet>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace korvane;
+using namespace korvane::testing;
+
+namespace {
+
+constexpr int kChildWaitMs = 60000;
+
+// One korvane-cli process, started at once; wait() runs the event loop (the engine answers
+// meanwhile) until it ends.
+class Cli
+{
+public:
+    explicit Cli(const QStringList &arguments) : m_finished(&m_process, &QProcess::finished)
+    {
+        m_process.start(QStringLiteral(KORVANE_CLI_PATH), arguments);
+    }
+    bool wait() { return !m_finished.isEmpty() || m_finished.wait(kChildWaitMs); }
+    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
+    int exitCode() const { return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1; }
+    QString err() { return m_err += QString::fromUtf8(m_process.readAllStandardError()); }
+    QByteArray out() { return m_process.readAllStandardOutput(); }
+
+private:
+    QProcess m_process;
+    QSignalSpy m_finished;
+    QString m_err;
+};
+
+// Runs korvane-cli to its end: its exit status (-1 when it did not end normally) and output.
+int run(const QStringList &arguments, QByteArray *out = nullptr, QString *err = nullptr)
+{
+    Cli cli(arguments);
+    if (!cli.wait())
+        return -1;
+    if (out)
+        *out = cli.out();
+    if (err)
+        *err = cli.err();
+    return cli.exitCode();
+}
+
+QStringList domainsNumbered(int count)
+{
+    QStringList domains;
+    for (int i = 1; i <= count; ++i)
+        domains.append(QStringLiteral("d%1.example.cn").arg(i));
+    return domains;
+}
+
+QStringList workArguments(const QString &store, const QString &engine, const QStringList &more = {})
+{
+    return QStringList{QStringLiteral("work"), QStringLiteral("--store"), store, QStringLiteral("--engine"), engine,
+                       QStringLiteral("--delay"), QStringLiteral("0"), QStringLiteral("--quiet"),
+                       QStringLiteral("--format"), QStringLiteral("csv")}
+        + more;
+}
+
+// The outcomes recorded for each domain, in order.
+QHash<QString, QStringList> recordedOutcomes(const QString &store, const QStringList &domains)
+{
+    QHash<QString, QStringList> outcomes;
+    HistoryStore history;
+    if (!history.open(store, HistoryStore::Access::ReadOnly))
+        return outcomes;
+    for (const QString &domain : domains) {
+        const auto list = history.analyses(domain);
+        for (const StoredAnalysis &analysis : list.value_or(QList<StoredAnalysis>{}))
+            outcomes[domain].append(analysis.outcome);
+    }
+    return outcomes;
+}
+
+QJsonObject queueStatus(const QString &store)
+{
+    QByteArray out;
+    if (run({QStringLiteral("queue"), QStringLiteral("status"), QStringLiteral("--store"), store,
+             QStringLiteral("--format"), QStringLiteral("json")},
+            &out)
+        != 0)
+        return QJsonObject();
+    return QJsonDocument::fromJson(out).object();
+}
+
+qint64 doneCount(const QString &store)
+{
+    HistoryStore history;
+    if (!history.open(store, HistoryStore::Access::ReadOnly))
+        return -1;
+    WorkQueue queue(history);
+    const auto counts = queue.counts();
+    return counts ? counts->done : -1;
+}
+
+} // namespace
+
+class TestE2eQueue : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase_data();
+    void initTestCase();
+    void init();
+    void threeWorkersAnalyseEachDomainOnce();
+    void killedWorkersDomainIsDoneByAnother();
+    void refusedWorkerPutsItsDomainBack();
+
+private:
+    QString m_store;
+    QTemporaryDir m_dir;
+    FakeEngine m_engine;      // answers every domain with one small page
+    FakeEngine m_slowEngine;  // takes a minute for every answer
+    FakeEngine m_refusingEngine;
+};
+
+void TestE2eQueue::initTestCase_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << QStringLiteral("sqlite");
+    QTest::newRow("postgresql") << QStringLiteral("postgresql");
+}
+
+void TestE2eQueue::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    EngineDomain small;
+    small.total = 8;
+    small.sites = 3;
+    m_engine.setDefaultDomain(small);
+    EngineDomain slow = small;
+    slow.delay = std::chrono::seconds(60);
+    m_slowEngine.setDefaultDomain(slow);
+    EngineDomain refusing = small;
+    refusing.refusals.insert(-1, EngineDomain::Refusal::SecurityPage);
+    m_refusingEngine.setDefaultDomain(refusing);
+    QVERIFY(m_engine.start() && m_slowEngine.start() && m_refusingEngine.start());
+}
+
+// A new, empty store for each test: a file, or a database of its own on the test server.
+void TestE2eQueue::init()
+{
+    QFETCH_GLOBAL(QString, backend);
+    static int number = 0;
+    ++number;
+    if (backend == QLatin1String("sqlite")) {
+        m_store = m_dir.filePath(QStringLiteral("queue%1.sqlite").arg(number));
+        return;
+    }
+    const PgTestCluster cluster = pgTestCluster();
+    if (!cluster.skipReason.isEmpty())
+        QSKIP(qPrintable(cluster.skipReason));
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        QSKIP("Qt's QPSQL driver is not installed (Debian package libqt6sql6-psql)");
+    QString error;
+    const QUrl url = pgFreshDatabase(cluster, QStringLiteral("korvane_e2e_queue%1").arg(number), &error);
+    QVERIFY2(url.isValid() && !url.isEmpty(), qPrintable(error));
+    m_store = url.toString();
+}
+
+void TestE2eQueue::threeWorkersAnalyseEachDomainOnce()
+{
+    const QStringList domains = domainsNumbered(60);
+    QByteArray out;
+    QString err;
+    QCOMPARE(run(QStringList{QStringLiteral("queue"), QStringLiteral("add"), QStringLiteral("--store"), m_store} + domains,
+                 &out, &err),
+             0);
+    QVERIFY2(out.startsWith("60 added, 0 already waiting"), out.constData());
+    // Added again while waiting: nothing new.
+    QCOMPARE(run(QStringList{QStringLiteral("queue"), QStringLiteral("add"), QStringLiteral("--store"), m_store}
+                     + domains.mid(0, 2),
+                 &out),
+             0);
+    QVERIFY2(out.startsWith("0 added, 2 already waiting; 60 waiting in all"), out.constData());
+
+    std::vector<std::unique_ptr<Cli>> workers;
+    for (int i = 0; i < 3; ++i)
+        workers.push_back(std::make_unique<Cli>(workArguments(m_store, m_engine.origin(), {QStringLiteral("--lease"),
+                                                                                           QStringLiteral("30")})));
+    // Each domain in the output of one worker only (the CSV's first column), all of them in all.
+    QSet<QString> analysedByAll;
+    qsizetype analysedEach = 0;
+    for (auto &worker : workers) {
+        QVERIFY(worker->wait());
+        QVERIFY2(worker->exitCode() == 0, qPrintable(worker->err()));
+        QSet<QString> analysed;
+        const QList<QByteArray> lines = worker->out().split('\n');
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            if (!lines.at(i).isEmpty())
+                analysed.insert(QString::fromUtf8(lines.at(i).split(',').first()));
+        }
+        analysedEach += analysed.size();
+        analysedByAll += analysed;
+    }
+    QCOMPARE(analysedEach, qsizetype(60));
+    QCOMPARE(analysedByAll, QSet<QString>(domains.cbegin(), domains.cend()));
+
+    const auto outcomes = recordedOutcomes(m_store, domains);
+    for (const QString &domain : domains)
+        QCOMPARE(outcomes.value(domain), QStringList{QStringLiteral("complete")});
+    const QJsonObject status = queueStatus(m_store);
+    QCOMPARE(status.value(QStringLiteral("done")).toInt(), 60);
+    QCOMPARE(status.value(QStringLiteral("waiting")).toInt(), 0);
+    QCOMPARE(status.value(QStringLiteral("working")).toInt(), 0);
+}
+
+void TestE2eQueue::killedWorkersDomainIsDoneByAnother()
+{
+    const QStringList domains = domainsNumbered(3);
+    QCOMPARE(run(QStringList{QStringLiteral("queue"), QStringLiteral("add"), QStringLiteral("--store"), m_store} + domains), 0);
+
+    // The first worker takes the oldest domain and waits for the slow engine's answer: killed there.
+    QSignalSpy asked(&m_slowEngine.server(), &HttpTestServer::requestReceived);
+    Cli doomed(workArguments(m_store, m_slowEngine.origin(), {QStringLiteral("--lease"), QStringLiteral("1")}));
+    QVERIFY(asked.wait(kChildWaitMs));
+    QVERIFY2(QString::fromLatin1(asked.first().first().toByteArray()).contains(QStringLiteral("d1.example.cn")),
+             asked.first().first().toByteArray().constData());
+    doomed.signal(SIGKILL);
+    QVERIFY(doomed.wait());
+    QCOMPARE(doomed.exitCode(), -1);
+
+    // Another takes the others, then the first once its lease has run out.
+    Cli rescuer(workArguments(m_store, m_engine.origin(),
+                              {QStringLiteral("--lease"), QStringLiteral("1"), QStringLiteral("--follow"),
+                               QStringLiteral("--poll"), QStringLiteral("1")}));
+    QTRY_COMPARE_WITH_TIMEOUT(doneCount(m_store), qint64(3), kChildWaitMs);
+    rescuer.signal(SIGTERM);
+    QVERIFY(rescuer.wait());
+    QCOMPARE(rescuer.exitCode(), 128 + SIGTERM);
+
+    const auto outcomes = recordedOutcomes(m_store, domains);
+    for (const QString &domain : domains)
+        QCOMPARE(outcomes.value(domain), QStringList{QStringLiteral("complete")});
+    const QJsonObject status = queueStatus(m_store);
+    QCOMPARE(status.value(QStringLiteral("done")).toInt(), 3);
+    QCOMPARE(status.value(QStringLiteral("working")).toInt(), 0);
+}
+
+void TestE2eQueue::refusedWorkerPutsItsDomainBack()
+{
+    const QStringList domains = domainsNumbered(3);
+    QCOMPARE(run(QStringList{QStringLiteral("queue"), QStringLiteral("add"), QStringLiteral("--store"), m_store} + domains), 0);
+
+    QString err;
+    QCOMPARE(run(workArguments(m_store, m_refusingEngine.origin()), nullptr, &err), 3);
+    QVERIFY2(err.contains(QStringLiteral("d1.example.cn: back in the queue for another worker")), qPrintable(err));
+    QJsonObject status = queueStatus(m_store);
+    QCOMPARE(status.value(QStringLiteral("waiting")).toInt(), 3);
+    QCOMPARE(status.value(QStringLiteral("refused")).toInt(), 1);
+
+    QCOMPARE(run(workArguments(m_store, m_engine.origin()), nullptr, &err), 0);
+    const auto outcomes = recordedOutcomes(m_store, domains);
+    QCOMPARE(outcomes.value(domains.at(0)), (QStringList{QStringLiteral("refused"), QStringLiteral("complete")}));
+    QCOMPARE(outcomes.value(domains.at(1)), QStringList{QStringLiteral("complete")});
+    QCOMPARE(outcomes.value(domains.at(2)), QStringList{QStringLiteral("complete")});
+    status = queueStatus(m_store);
+    QCOMPARE(status.value(QStringLiteral("done")).toInt(), 3);
+    QCOMPARE(status.value(QStringLiteral("waiting")).toInt(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestE2eQueue)
+#include "test_e2e_queue.moc"
