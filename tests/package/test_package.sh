@@ -59,7 +59,9 @@ printed=$("$root/usr/bin/korvane" --version 2>&1)
 # The manual pages come from the programs' --help: what it lists, they say.
 for page in korvane-cli:--engine korvane-cli:--format korvane-cli:--input 'korvane-cli:Exit status' \
     korvane-cli:EXAMPLES korvane:--version korvane:导出 'korvane:Exit status'; do
-  zcat "$root/usr/share/man/man1/${page%%:*}.1.gz" | sed 's/\\-/-/g' | grep -q -- "${page#*:}" ||
+  # Read whole first: with pipefail, grep -q leaving early would fail the pipe it ends.
+  text=$(zcat "$root/usr/share/man/man1/${page%%:*}.1.gz" | sed 's/\\-/-/g')
+  grep -q -- "${page#*:}" <<<"$text" ||
     fail "the manual page of ${page%%:*} does not mention ${page#*:}"
 done
 grep -q "<release version=\"$version\" date=\"[0-9]\{4\}-[0-9][0-9]-[0-9][0-9]\"" \
