@@ -36,8 +36,9 @@ int rank(int status)
 {
     switch (status) {
     case kExitStopped: return 1;
-    case kExitRefused: return 2;
-    case kExitOutputFailed: return 3;
+    case kExitUnreadable: return 2;
+    case kExitRefused: return 3;
+    case kExitOutputFailed: return 4;
     default: return 0;
     }
 }
@@ -129,6 +130,9 @@ void BatchRun::analysisEnded()
         for (; m_next < m_settings.domains.size(); ++m_next)
             printErr(QStringLiteral("korvane-cli: %1: not analysed, the search engine refused %2\n")
                          .arg(m_settings.domains.at(m_next), analysis.domain));
+        break;
+    case AnalysisOutcome::Unreadable:
+        worsen(kExitUnreadable);
         break;
     case AnalysisOutcome::Complete:
     case AnalysisOutcome::PageError:

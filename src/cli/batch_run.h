@@ -15,12 +15,13 @@ class Form1Logic;
 class MeteredBrowser;
 
 // Exit statuses of korvane-cli. When domains end differently, the most severe one wins:
-// output failed (4), then refused (3), then stopped (1), then done (0).
+// output failed (4), then refused (3), then unreadable (5), then stopped (1), then done (0).
 inline constexpr int kExitDone = 0;         // every analysis ended with its report
 inline constexpr int kExitStopped = 1;      // an analysis stopped without a report
 inline constexpr int kExitUsage = 2;        // bad command line or input; nothing analysed or written
 inline constexpr int kExitRefused = 3;      // the engine refused; the domains after it were not analysed
 inline constexpr int kExitOutputFailed = 4; // the output could not be written
+inline constexpr int kExitUnreadable = 5;   // the engine's pages were not understood
 // Interrupted by SIGINT or SIGTERM: 128 + the signal's number (130, 143).
 
 struct BatchSettings

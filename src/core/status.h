@@ -13,8 +13,10 @@ void ShowStatus(const AnalysisRecord &record, FormView &view, const QString &key
 // - Complete: the report was written and no page failed;
 // - PageError: the report was written from what was read before a page could not be loaded or read;
 // - Refused: the engine asked for a verification; the report holds what was read before;
-// - Stopped: a failure stopped the walk without a report (the state is still "ANAING").
-enum class AnalysisOutcome { Complete, PageError, Refused, Stopped };
+// - Stopped: a failure stopped the walk without a report (the state is still "ANAING");
+// - Unreadable: the engine's pages were not understood (no total, no entry, no "no results"
+//   answer; or a positive total and nothing tallied): the report says so, not "no site".
+enum class AnalysisOutcome { Complete, PageError, Refused, Stopped, Unreadable };
 AnalysisOutcome outcomeOf(const AnalysisRecord &record);
 
 } // namespace korvane

@@ -22,6 +22,8 @@ inline QString pageErrorMessage()
 }
 // Completion message of a walk that the engine stopped with a verification page.
 inline QString refusalMessage() { return QStringLiteral("分析中止，搜索引擎要求安全验证，请稍后再试！"); }
+// Completion message of an analysis whose pages the program could not read as results pages.
+inline QString unreadableMessage() { return QStringLiteral("分析中止，搜索引擎的页面格式无法识别！"); }
 // Completion message when no linking site was found.
 inline QString noSiteMessage() { return QStringLiteral("分析已完成，未找到外链网站！"); }
 
