@@ -26,12 +26,16 @@ struct Age
 
 Age ageOf(const QString &date)
 {
-    static const QRegularExpression relative(QStringLiteral("^(\\d+)(小时|分钟)前$"));
+    static const QRegularExpression relative(QStringLiteral("^(\\d+)(小时|分钟|天)前$"));
     const QRegularExpressionMatch match = relative.match(date);
     if (match.hasMatch()) {
         const qint64 number = match.captured(1).toLongLong();
-        return {true, match.captured(2) == QStringLiteral("小时") ? number * 60 : number, {}};
+        const QString unit = match.captured(2);
+        return {true, unit == QStringLiteral("小时") ? number * 60 : unit == QStringLiteral("天") ? number * 1440 : number, {}};
     }
+    // No date at all is older than any date.
+    if (date.contains(QStringLiteral("年")))
+        return {false, 0, QDate::fromString(date, QStringLiteral("yyyy年M月d日"))};
     return {false, 0, QDate::fromString(date, QStringLiteral("yyyy-M-d"))};
 }
 

@@ -308,7 +308,8 @@ QString FakeEngine::pageHtml(const EngineDomain &config, int index)
             body += laterResult(list.at(k), config.layout, id++, int(index * 10 + k));
         }
         body += QStringLiteral("</div>\n");
-        const bool hasNext = list.size() == 10 && index + 1 < distinctPageCount(config);
+        // The pager follows the total; pages past the last distinct one repeat it, pager and all.
+        const bool hasNext = list.size() == 10 && index + 1 < std::min(kMaxPages, (config.total + 9) / 10);
         body += laterPager(QStringLiteral("x"), config.layout, index, hasNext);
         return laterPage(body);
     }
