@@ -95,6 +95,10 @@ QList<SiteRow> reportRows(const QString &report)
     QList<SiteRow> rows;
     for (qsizetype i = 3; i < lines.size() - 1; ++i) {
         const QStringList fields = lines.at(i).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (fields.size() == 3) { // a result without a date
+            rows.append({fields.at(0), fields.at(1).toInt(), QString(), fields.at(2)});
+            continue;
+        }
         if (fields.size() != 4)
             return {};
         rows.append({fields.at(0), fields.at(1).toInt(), fields.at(2), fields.at(3)});
