@@ -558,6 +558,9 @@ void TestE2eCli::runExitStatus_data()
     QTest::newRow("second query page without a total: its engine_total is null, not the first's")
         << QStringList{a, noTotal} << 0 << QStringList{QStringLiteral("complete"), QStringLiteral("complete")}
         << QStringList{} << QStringList{QStringLiteral("15"), null};
+    QTest::newRow("a walk without a total, then one with: the second has its total")
+        << QStringList{noTotal, a} << 0 << QStringList{QStringLiteral("complete"), QStringLiteral("complete")}
+        << QStringList{} << QStringList{null, QStringLiteral("15")};
 }
 
 void TestE2eCli::runExitStatus()
