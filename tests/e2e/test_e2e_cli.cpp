@@ -193,6 +193,9 @@ void TestE2eCli::printsTheWindowsReport_data()
     EngineDomain noResults = layoutOf(45, 2021);
     noResults.noResults = true;
     QTest::newRow("the later no-results page") << QStringLiteral("example.com") << noResults << kNoSite;
+    EngineDomain noResults2011 = domainOf(45);
+    noResults2011.noResults = true;
+    QTest::newRow("the 2011 no-results page") << QStringLiteral("example.com") << noResults2011 << kNoSite;
     EngineDomain unknown = domainOf(45);
     unknown.unknownLayout = true;
     QTest::newRow("a page layout it cannot read: exit 5") << QStringLiteral("example.com") << unknown << kUnreadable;
