@@ -9,10 +9,11 @@ QueryPageKind ClassifyQueryPage(const Document &document, bool totalRead)
 {
     if (totalRead)
         return QueryPageKind::Total;
-    if (IsNoResultsPage(document))
-        return QueryPageKind::NoResults;
+    // Results first: an abstract may well quote the engine's "nothing found" words.
     if (IsLaterLayout(document) && !ReadLaterEntries(document).isEmpty())
         return QueryPageKind::ResultsWithoutTotal;
+    if (IsNoResultsPage(document))
+        return QueryPageKind::NoResults;
     return QueryPageKind::Unreadable;
 }
 

@@ -132,7 +132,9 @@ QString laterResult(const EngineEntry &entry, int layout, int id, int g)
     return QStringLiteral("<div class=\"result c-container xpath-log new-pmd\" srcid=\"1599\" id=\"%1\" tpl=\"www_index\" mu=\"%2\">")
                .arg(id).arg(entry.target)
         + QStringLiteral("<div class=\"c-container_Ab12x\"><h3 class=\"title_4QsBx\"><a href=\"%1\">结果标题 %2</a></h3>").arg(link).arg(g)
-        + QStringLiteral("<div class=\"summary-text_560AW\">") + time + QStringLiteral("<span>这是摘要文字 %1</span></div>").arg(g)
+        + QStringLiteral("<div class=\"summary-text_560AW\">") + time
+        + (g == 2 ? QStringLiteral("<span>为什么没有找到与示例相关的网页？</span></div>") // words of the "nothing found" page
+                  : QStringLiteral("<span>这是摘要文字 %1</span></div>").arg(g))
         + QStringLiteral("<div class=\"cosc-card-footer footer_3kT1w\" data-module=\"source\"><a class=\"cosc-source-a cosc-source-link\" href=\"%1\">"
                          "<span class=\"cosc-source-text cos-line-clamp-1\">").arg(link)
         + entry.shown + QStringLiteral("</span></a></div></div></div>\n");

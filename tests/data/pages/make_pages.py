@@ -375,7 +375,7 @@ def later_2026(current=0, next_page=True):
         result_2026(2, "https://github.com/oven-sh/x/", "GitHub", "", "代码仓库"),
         card("bk_polysemy", "https://baike.example.cn/item/example", "示例_百科"),
         result_2026(3, "https://cloud.tencent.example.cn/developer/article/1", "腾讯云计算", "3天前", "开发者文章"),
-        result_2026(4, "", "百度百科", "2024年1月2日", "词条：没有 mu 地址"),
+        result_2026(4, "", "百度百科", "2024年1月2日", "词条：没有 mu 地址。为什么没有找到与示例相关的网页？"),
     ]
     body = ('<div class="hint_PIStE">百度为您找到以下结果</div>\n<div id="content_left">\n' + "".join(results)
             + '<!--s-data:{"title":"x","mu":"https://www.example.com/"}-->\n</div>\n'
