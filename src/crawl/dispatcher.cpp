@@ -100,6 +100,15 @@ void Form1Logic::handleQueryPage()
     const bool totalRead = ReadResultTotal(*document, m_record);
     switch (ClassifyQueryPage(*document, totalRead)) {
     case QueryPageKind::Total:
+        m_record.TotalMissing = false;
+        // A total that is not 0 but gives no page to walk (negative, or beyond what a page
+        // index can hold) is not a finding of "no linking site".
+        if (m_record.PageCount <= 0 && m_record.TotalResults.value_or(0) != 0) {
+            m_record.DoneMessage = texts::unreadableMessage();
+            finishWalk();
+            return;
+        }
+        break;
     case QueryPageKind::NoResults: // the engine's "no results" is a total of 0
         m_record.TotalMissing = false;
         break;

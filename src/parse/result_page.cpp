@@ -116,24 +116,23 @@ void readEntries(const Document &document, AnalysisRecord &record)
     }
 }
 
-// The later layout: one DIV per result. The repeat key is the first entry's address and date.
-// Returns the number of entries tallied.
-qsizetype readLaterEntries(const Document &document, AnalysisRecord &record)
+// The later layout: one DIV per result. The repeat key is the first entry's address and date;
+// the first page of a walk (nothing read before it) is never a repeat.
+void readLaterEntries(const Document &document, AnalysisRecord &record)
 {
     const QList<ResultEntry> entries = ReadLaterEntries(document);
     if (entries.isEmpty())
-        return 0;
+        return;
     const QString key = entries.first().address + QLatin1Char(' ') + entries.first().date;
     if (!record.LastFirstEntry.isEmpty() && key == record.LastFirstEntry) {
         record.PageCursor = roundHalfEvenToInt32(record.PageCount);
-        return -1;
+        return;
     }
     record.LastFirstEntry = key;
     for (const ResultEntry &entry : entries) {
         TallyLink(record, entry.address, entry.date);
         ++record.EntriesRead;
     }
-    return entries.size();
 }
 
 void readPage(const Document &document, AnalysisRecord &record)

@@ -242,6 +242,9 @@ void TestPageWalk::zeroOrUnreadableTotal_data()
         << resultsPage({addressLine(QStringLiteral("a.cn/1"), QStringLiteral("2011-1-1"))}, std::nullopt)
         << unreadable;
     QTest::newRow("total not a number: unreadable") << resultsPage({}, totalText(QStringLiteral("很多"))) << unreadable;
+    QTest::newRow("total beyond a page index: unreadable")
+        << resultsPage({}, totalText(QStringLiteral("3,000,000,000"))) << unreadable;
+    QTest::newRow("negative total: unreadable") << resultsPage({}, totalText(QStringLiteral("-5"))) << unreadable;
     QTest::newRow("the engine's no-results answer")
         << fixtureText(QStringLiteral("later_none.html")) << noSite;
     QTest::newRow("the other product's no-results answer")
