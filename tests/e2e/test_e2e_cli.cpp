@@ -561,6 +561,9 @@ void TestE2eCli::runExitStatus_data()
     QTest::newRow("second query page without a total: its engine_total is null, not the first's")
         << QStringList{a, noTotal} << 0 << QStringList{QStringLiteral("complete"), QStringLiteral("complete")}
         << QStringList{} << QStringList{QStringLiteral("15"), null};
+    QTest::newRow("the engine's no-results answer is a total of 0")
+        << QStringList{a, QStringLiteral("none.cn")} << 0 << QStringList{QStringLiteral("complete"), QStringLiteral("complete")}
+        << QStringList{} << QStringList{QStringLiteral("15"), QStringLiteral("0")};
     QTest::newRow("a walk without a total, then one with: the second has its total")
         << QStringList{noTotal, a} << 0 << QStringList{QStringLiteral("complete"), QStringLiteral("complete")}
         << QStringList{} << QStringList{null, QStringLiteral("15")};
@@ -585,6 +588,9 @@ void TestE2eCli::runExitStatus()
     unknown.unknownLayout = true;
     engine.setDomain(QStringLiteral("unknown.cn"), unknown);
     engine.setDomain(QStringLiteral("nototal.cn"), layoutOf(25, 2026));
+    EngineDomain none = layoutOf(45, 2018);
+    none.noResults = true;
+    engine.setDomain(QStringLiteral("none.cn"), none);
 
     const CliRun run = runCli(QStringList{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--format"),
                                           QStringLiteral("json")}
