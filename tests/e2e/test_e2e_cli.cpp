@@ -38,6 +38,15 @@ const QString kNoSite = QStringLiteral("分析已完成，未找到外链网站�
 const QString kDone = QStringLiteral("分析已完成！");
 const QString kRefused = QStringLiteral("分析中止，搜索引擎要求安全验证，请稍后再试！");
 const QString kStopped = QStringLiteral("分析中止，出现了意外的错误，您可以尝试再次分析！");
+const QString kAnalysing = QStringLiteral("正在进行分析，请等待...");
+const QString kUnreadable = QStringLiteral("分析中止，搜索引擎的页面格式无法识别！");
+
+EngineDomain layoutOf(int total, int layout)
+{
+    EngineDomain config = domainOf(total);
+    config.layout = layout;
+    return config;
+}
 
 struct CliRun
 {
@@ -196,6 +205,30 @@ void TestE2eCli::printsTheWindowsReport_data()
     QTest::newRow("HTTP 503 on results page 0: nothing tallied")
         << QStringLiteral("example.com") << firstFails << kPageError;
 
+    for (const int layout : {2015, 2018, 2021})
+        QTest::newRow(qPrintable(QStringLiteral("%1 layout, 45 results").arg(layout)))
+            << QStringLiteral("example.com") << layoutOf(45, layout) << kDone;
+    QTest::newRow("2026 layout: no total, walked to the last page") << QStringLiteral("example.com")
+                                                                   << layoutOf(45, 2026) << kDone;
+    QTest::newRow("2026 layout, one page") << QStringLiteral("example.com") << layoutOf(7, 2026) << kDone;
+    EngineDomain noResults = layoutOf(45, 2021);
+    noResults.noResults = true;
+    QTest::newRow("the later no-results page") << QStringLiteral("example.com") << noResults << kNoSite;
+    EngineDomain noResults2011 = domainOf(45);
+    noResults2011.noResults = true;
+    QTest::newRow("the 2011 no-results page") << QStringLiteral("example.com") << noResults2011 << kNoSite;
+    EngineDomain unknown = domainOf(45);
+    unknown.unknownLayout = true;
+    QTest::newRow("a page layout it cannot read: exit 5") << QStringLiteral("example.com") << unknown << kUnreadable;
+    EngineDomain noBar = domainOf(45);
+    noBar.pageBar = false;
+    QTest::newRow("2011 results without a total: exit 5") << QStringLiteral("example.com") << noBar << kUnreadable;
+    EngineDomain emptyPages = domainOf(45);
+    emptyPages.distinctPages = 0;
+    emptyPages.pastLast = EngineDomain::PastLast::Empty;
+    QTest::newRow("a total, but pages without entries: exit 5") << QStringLiteral("example.com") << emptyPages
+                                                                << kUnreadable;
+
     using Refusal = EngineDomain::Refusal;
     const QList<std::pair<const char *, QHash<int, Refusal>>> refusals = {
         {"query redirected to the captcha path: exit 3", {{-1, Refusal::CaptchaRedirect}}},
@@ -230,8 +263,12 @@ void TestE2eCli::printsTheWindowsReport()
     const CliRun run = runCli({QStringLiteral("--engine"), engine.origin(), domain});
     QVERIFY(run.ended);
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
-    QCOMPARE(run.exitCode, status == kRefused ? 3 : status == kPageError ? 1 : 0);
+    QCOMPARE(run.exitCode, status == kRefused ? 3 : status == kUnreadable ? 5 : status == kPageError ? 1 : 0);
     QCOMPARE(run.out, printed(reference.report));
+    if (status == kDone) // every result the engine served, in whatever layout
+        QCOMPARE(reportRows(reference.report), expectedRows(config, config.total));
+    else if (status == kUnreadable)
+        QCOMPARE(reference.report, noticeReport(kUnreadable));
     QCOMPARE(run.lastErrLine(), status);
     QCOMPARE(engine.requestedOffsets(), referenceOffsets);
     // The verification pages are never asked for.
@@ -710,6 +747,7 @@ void TestE2eCli::runExitStatus_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("outcomes"); // of the domains analysed, in order
     QTest::addColumn<QStringList>("notAnalysed");
+    QTest::addColumn<QStringList>("totals"); // engine_total of the domains analysed
 
     const QString a = QStringLiteral("a.cn");
     const QString c = QStringLiteral("c.cn");
@@ -717,13 +755,34 @@ void TestE2eCli::runExitStatus_data()
     const QString stopping = QStringLiteral("long.cn");
     QTest::newRow("refused on the second: the third is not asked for, exit 3")
         << QStringList{a, refused, c} << 3 << QStringList{QStringLiteral("complete"), QStringLiteral("refused")}
-        << QStringList{c};
+        << QStringList{c} << QStringList{QStringLiteral("15"), QStringLiteral("45")};
     QTest::newRow("a walk stopped without a report: the run goes on, exit 1")
         << QStringList{stopping, a} << 1 << QStringList{QStringLiteral("stopped"), QStringLiteral("complete")}
-        << QStringList{};
+        << QStringList{} << QStringList{QStringLiteral("5"), QStringLiteral("15")};
     QTest::newRow("stopped, then refused: 3 wins over 1")
         << QStringList{stopping, refused, a, c} << 3 << QStringList{QStringLiteral("stopped"), QStringLiteral("refused")}
-        << QStringList{a, c};
+        << QStringList{a, c} << QStringList{QStringLiteral("5"), QStringLiteral("45")};
+    const QString unknown = QStringLiteral("unknown.cn");
+    const QString noTotal = QStringLiteral("nototal.cn");
+    const QString null = QStringLiteral("null");
+    QTest::newRow("unreadable pages: the run goes on, exit 5")
+        << QStringList{unknown, a} << 5 << QStringList{QStringLiteral("unreadable"), QStringLiteral("complete")}
+        << QStringList{} << QStringList{null, QStringLiteral("15")};
+    QTest::newRow("stopped, then unreadable: 5 wins over 1")
+        << QStringList{stopping, unknown} << 5 << QStringList{QStringLiteral("stopped"), QStringLiteral("unreadable")}
+        << QStringList{} << QStringList{QStringLiteral("5"), null};
+    QTest::newRow("unreadable, then refused: 3 wins over 5")
+        << QStringList{unknown, refused, a} << 3 << QStringList{QStringLiteral("unreadable"), QStringLiteral("refused")}
+        << QStringList{a} << QStringList{null, QStringLiteral("45")};
+    QTest::newRow("second query page without a total: its engine_total is null, not the first's")
+        << QStringList{a, noTotal} << 0 << QStringList{QStringLiteral("complete"), QStringLiteral("complete")}
+        << QStringList{} << QStringList{QStringLiteral("15"), null};
+    QTest::newRow("the engine's no-results answer is a total of 0")
+        << QStringList{a, QStringLiteral("none.cn")} << 0 << QStringList{QStringLiteral("complete"), QStringLiteral("complete")}
+        << QStringList{} << QStringList{QStringLiteral("15"), QStringLiteral("0")};
+    QTest::newRow("a walk without a total, then one with: the second has its total")
+        << QStringList{noTotal, a} << 0 << QStringList{QStringLiteral("complete"), QStringLiteral("complete")}
+        << QStringList{} << QStringList{null, QStringLiteral("15")};
 }
 
 void TestE2eCli::runExitStatus()
@@ -741,6 +800,13 @@ void TestE2eCli::runExitStatus()
     engine.setDomain(QStringLiteral("long.cn"), stoppingDomain());
     engine.setDomain(QStringLiteral("a.cn"), domainOf(15));
     engine.setDomain(QStringLiteral("c.cn"), domainOf(15));
+    EngineDomain unknown = domainOf(45);
+    unknown.unknownLayout = true;
+    engine.setDomain(QStringLiteral("unknown.cn"), unknown);
+    engine.setDomain(QStringLiteral("nototal.cn"), layoutOf(25, 2026));
+    EngineDomain none = layoutOf(45, 2018);
+    none.noResults = true;
+    engine.setDomain(QStringLiteral("none.cn"), none);
 
     const CliRun run = runCli(QStringList{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--format"),
                                           QStringLiteral("json")}
@@ -751,9 +817,12 @@ void TestE2eCli::runExitStatus()
     QCOMPARE(askedDomains(engine), domains.mid(0, outcomes.size()));
 
     QStringList seen;
+    QStringList totals;
     for (const QString &line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
         seen.append(object.value(QLatin1String("outcome")).toString());
+        const QJsonValue total = object.value(QLatin1String("engine_total"));
+        totals.append(total.isNull() ? QStringLiteral("null") : QString::number(total.toInteger(-1)));
         const int rows = int(object.value(QLatin1String("rows")).toArray().size());
         if (seen.last() == QLatin1String("stopped")) { // no report: no rows, no site count
             QCOMPARE(rows, 0);
@@ -763,6 +832,7 @@ void TestE2eCli::runExitStatus()
         }
     }
     QCOMPARE(seen, outcomes);
+    QTEST(totals, "totals");
     for (const QString &domain : notAnalysed)
         QVERIFY2(run.err.contains(QStringLiteral("korvane-cli: %1: not analysed").arg(domain)), qPrintable(run.err));
     QCOMPARE(run.err.count(QLatin1String("not analysed")), notAnalysed.size());

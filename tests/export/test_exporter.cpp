@@ -244,6 +244,11 @@ void TestExporter::isoDate_data()
         << QStringLiteral("1小时前") << QDateTime(QDate(2011, 12, 25), QTime(0, 30), QTimeZone::utc())
         << QStringLiteral("2011-12-24T23:30:00+00:00");
     QTest::newRow("hours without 前") << QStringLiteral("120小时") << kStarted << QString();
+    QTest::newRow("Chinese calendar date") << QStringLiteral("2016年1月6日") << kStarted << QStringLiteral("2016-01-06");
+    QTest::newRow("impossible Chinese date") << QStringLiteral("2016年2月30日") << kStarted << QString();
+    QTest::newRow("days ago") << QStringLiteral("6天前") << kStarted << QStringLiteral("2011-12-19T10:30:00+08:00");
+    QTest::newRow("yesterday") << QStringLiteral("昨天 12:30") << kStarted << QStringLiteral("2011-12-24T10:30:00+08:00");
+    QTest::newRow("the day before yesterday") << QStringLiteral("前天") << kStarted << QStringLiteral("2011-12-23T10:30:00+08:00");
 }
 
 void TestExporter::isoDate()
