@@ -331,8 +331,8 @@ void TestExporter::htmlPage_data()
                        QStringLiteral("c.org：2 条外链"), QStringLiteral("e.com：2 条外链"),
                        QStringLiteral("bbs.b.cn：1 条外链"), QStringLiteral("名称.中国：1 条外链"),
                        QStringLiteral("2011-07：1 个站点"), QStringLiteral("2011-08：0 个站点"),
-                       QStringLiteral("2011-09：1 个站点"), QStringLiteral("最近：2 个站点"),
-                       QStringLiteral("未知：2 个站点")}
+                       QStringLiteral("2011-09：1 个站点"), QStringLiteral("最近：3 个站点"),
+                       QStringLiteral("未知：1 个站点")}
         << 0 << 6 << 0 << QStringLiteral("www.a.com") << QStringList{};
     QTest::newRow("analysis: hostile names, dates and addresses stay text")
         << analysisPage(hostileAnalysis) << QStringLiteral("hostile.html") << 2 << 1
@@ -386,8 +386,8 @@ void TestExporter::htmlPage_data()
                        QStringLiteral("c.org：2 条外链"), QStringLiteral("e.com：2 条外链"),
                        QStringLiteral("bbs.b.cn：1 条外链"), QStringLiteral("名称.中国：1 条外链"),
                        QStringLiteral("2011-07：1 个站点"), QStringLiteral("2011-08：0 个站点"),
-                       QStringLiteral("2011-09：1 个站点"), QStringLiteral("最近：2 个站点"),
-                       QStringLiteral("未知：2 个站点"), QStringLiteral("x.cn：2 条外链"),
+                       QStringLiteral("2011-09：1 个站点"), QStringLiteral("最近：3 个站点"),
+                       QStringLiteral("未知：1 个站点"), QStringLiteral("x.cn：2 条外链"),
                        QStringLiteral("2011-12：1 个站点")}
         << 0 << 7 << 0 << QStringLiteral("www.a.com")
         << QStringList{QStringLiteral("搜索引擎要求安全验证后，其余 1 个域名未分析。"),
