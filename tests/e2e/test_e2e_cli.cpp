@@ -850,29 +850,37 @@ void TestE2eCli::outputFileKeptWhole_data()
     QTest::addColumn<QStringList>("kept");   // the domains FILE then holds; none: FILE as it was
     QTest::addColumn<QString>("contents");   // the last line of standard error
     QTest::addColumn<bool>("resume");        // then run again with --resume, nothing slow
+    QTest::addColumn<QString>("format");     // csv, or html (one page of the domains that ended)
 
     const QString a = QStringLiteral("a.cn");
     const QString b = QStringLiteral("b.cn");
     QTest::newRow("SIGINT in the second domain: the first is kept, exit 130")
         << int(SIGINT) << b << -1 << 130 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
-        << false;
+        << false << QStringLiteral("csv");
     QTest::newRow("SIGTERM in the second domain: the first is kept, exit 143")
         << int(SIGTERM) << b << -1 << 143 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
-        << false;
+        << false << QStringLiteral("csv");
     QTest::newRow("SIGHUP in the second domain: the first is kept, exit 129")
         << int(SIGHUP) << b << -1 << 129 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
-        << false;
+        << false << QStringLiteral("csv");
     QTest::newRow("SIGTERM in the first domain: FILE as it was")
         << int(SIGTERM) << a << -1 << 143 << QStringList{} << QStringLiteral("{file}: left as it was; not analysed: 3, from a.cn")
-        << false;
+        << false << QStringLiteral("csv");
     QTest::newRow("the disk fills in the second domain: the first is kept whole, exit 4")
-        << 0 << QString() << 10 << 4 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn") << false;
+        << 0 << QString() << 10 << 4 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn") << false
+        << QStringLiteral("csv");
     QTest::newRow("the disk fills in the first domain: FILE as it was, exit 4")
         << 0 << QString() << 10 << 4 << QStringList{} << QStringLiteral("{file}: left as it was; not analysed: 3, from a.cn")
-        << false;
+        << false << QStringLiteral("csv");
     QTest::newRow("--resume after SIGINT: only what is missing is analysed, as if never interrupted")
         << int(SIGINT) << b << -1 << 130 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
-        << true;
+        << true << QStringLiteral("csv");
+    QTest::newRow("HTML, SIGINT in the second domain: the page of the first, the others not analysed")
+        << int(SIGINT) << b << -1 << 130 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
+        << false << QStringLiteral("html");
+    QTest::newRow("HTML, SIGTERM in the first domain: FILE as it was")
+        << int(SIGTERM) << a << -1 << 143 << QStringList{} << QStringLiteral("{file}: left as it was; not analysed: 3, from a.cn")
+        << false << QStringLiteral("html");
 }
 
 void TestE2eCli::outputFileKeptWhole()
@@ -884,6 +892,7 @@ void TestE2eCli::outputFileKeptWhole()
     QFETCH(QStringList, kept);
     QFETCH(QString, contents);
     QFETCH(bool, resume);
+    QFETCH(QString, format);
 
     const QStringList domains{QStringLiteral("a.cn"), QStringLiteral("b.cn"), QStringLiteral("c.cn")};
     FakeEngine engine;
@@ -901,7 +910,7 @@ void TestE2eCli::outputFileKeptWhole()
     const QString path = dir.filePath(QStringLiteral("links.csv"));
     contents.replace(QStringLiteral("{file}"), path);
     const QStringList arguments = QStringList{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--format"),
-                                              QStringLiteral("csv"), QStringLiteral("--output"), path, QStringLiteral("--quiet")}
+                                              format, QStringLiteral("--output"), path, QStringLiteral("--quiet")}
                                   + domains;
 
     // What an uninterrupted run writes, for reference.
@@ -923,7 +932,7 @@ void TestE2eCli::outputFileKeptWhole()
                 expected += row + '\n';
         }
     }
-    QVERIFY(expected.size() > head.size() || kept.isEmpty());
+    QVERIFY(expected.size() > head.size() || kept.isEmpty() || format != QLatin1String("csv"));
 
     const QByteArray earlier = "domain,site\r\nold.cn,x.cn\r\n";
     {
@@ -965,10 +974,17 @@ void TestE2eCli::outputFileKeptWhole()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray held = file.readAll();
     file.close();
-    if (kept.isEmpty())
+    if (kept.isEmpty()) {
         QCOMPARE(held, earlier);
-    else
+    } else if (format == QLatin1String("html")) {
+        // A whole page: a section for each domain that ended, the others listed as not analysed.
+        QVERIFY(held.startsWith("<!DOCTYPE html>"));
+        QVERIFY(held.endsWith("</html>\n"));
+        QCOMPARE(held.count("<section id="), kept.size());
+        QCOMPARE(held.count("<td>未分析"), domains.size() - kept.size());
+    } else {
         QCOMPARE(timesAside(held), timesAside(expected));
+    }
     // No half-written file is left beside it.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("links.csv")});
 
