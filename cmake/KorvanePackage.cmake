@@ -40,8 +40,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 # The libraries' packages come from dpkg-shlibdeps; the font that lines the report's columns
-# up and Qt's Chinese texts are needed at run time only, so they are named here.
+# up, Qt's Chinese texts and the SQLite driver of korvane-cli's history store (a plugin that
+# Qt loads) are needed at run time only, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-translations-l10n, libqt6sql6-sqlite")
 
 include(CPack)

@@ -5,6 +5,7 @@
 #include "crawl/form1_logic.h"
 #include "crawl/metered_browser.h"
 #include "export/html_report.h"
+#include "store/history_store.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -148,6 +149,9 @@ void BatchRun::analysisEnded()
 
 void BatchRun::domainEnded(const FinishedAnalysis &analysis)
 {
+    // Recorded first, whatever the outcome: the store keeps it even when the output fails.
+    const bool recorded = !m_settings.store || m_settings.store->record(analysis).has_value();
+
     const bool several = m_settings.domains.size() > 1;
     QByteArray body;
     if (m_settings.format.format == ExportFormat::Html)
@@ -163,6 +167,12 @@ void BatchRun::domainEnded(const FinishedAnalysis &analysis)
     m_written.insert(analysis.domain);
     m_analysed.insert(analysis.domain);
     printErr((several ? analysis.domain + QStringLiteral(": ") : QString()) + analysis.status + QLatin1Char('\n'));
+    if (!recorded) {
+        // What is analysed after this could not be kept either: the run ends here.
+        printErr(QStringLiteral("korvane-cli: %1\n").arg(m_settings.store->errorString()));
+        end(kExitOutputFailed);
+        return;
+    }
 
     const AnalysisOutcome outcome = analysis.outcome();
     worsen(exitStatusOf(outcome));

@@ -13,6 +13,7 @@ namespace korvane {
 class BatchOutput;
 class CliView;
 class Form1Logic;
+class HistoryStore;
 class MeteredBrowser;
 
 // Exit statuses of korvane-cli. When domains end differently, the most severe one wins, in
@@ -40,6 +41,7 @@ struct BatchSettings
     ExportOptions format;
     bool progress = false;   // the progress line on standard error
     QList<HeldDomain> held;  // --resume: the records of the file resumed, in its order
+    HistoryStore *store = nullptr; // --record: each analysis is recorded here as it ends
 };
 
 // Analyses the domains one after another with one logic and one browser (cookies are kept

@@ -10,11 +10,15 @@
 #include "domain_list.h"
 #include "crawl/form1_logic.h"
 #include "crawl/metered_browser.h"
+#include "history_commands.h"
 #include "interruption.h"
+#include "store/history_store.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <QTimer>
@@ -105,6 +109,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
+    if (const auto status = runHistoryCommand(QCoreApplication::arguments()))
+        return *status;
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -176,6 +182,33 @@ int main(int argc, char *argv[])
     parser.addOption(proxyOption);
     parser.addPositionalArgument(QStringLiteral("DOMAIN"), QStringLiteral("The domains to analyse."),
                                  QStringLiteral("DOMAIN..."));
+
+    // The history store: --record, and the history and diff commands.
+    const QCommandLineOption recordOption(
+        QStringLiteral("record"),
+        QStringLiteral("Record each analysis in the history store as it ends, whatever its outcome. A store that "
+                       "cannot be written ends the run with exit status 2 before any request, or 4 during it."));
+    const QCommandLineOption storeOption(
+        QStringLiteral("store"),
+        QStringLiteral("The history store for --record (default: $KORVANE_STORE, else history.sqlite in the "
+                       "user's data folder, ~/.local/share/korvane-cli)."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption skipRecentOption(
+        QStringLiteral("skip-recent"),
+        QStringLiteral("With --record: skip the domains that have a complete analysis recorded within the last "
+                       "HOURS."),
+        QStringLiteral("HOURS"));
+    parser.addOptions({recordOption, storeOption, skipRecentOption});
+    parser.setApplicationDescription(parser.applicationDescription() + QStringLiteral(
+        "\n\n"
+        "History (see korvane-cli history --help, korvane-cli diff --help):\n"
+        "  korvane-cli [OPTIONS] --record DOMAIN...    record the analyses in the store\n"
+        "  korvane-cli history [--format F] DOMAIN     every recorded analysis, new and lost sites\n"
+        "  korvane-cli diff DOMAIN [FROM_ID [TO_ID]]   sites new, lost and changed between two\n"
+        "  korvane-cli diff OLD.json NEW.json          the same between two JSON exports\n"
+        "A week from cron, each morning, then what changed:\n"
+        "  korvane-cli --record --skip-recent 20 --input domains.txt --quiet --delay 5\n"
+        "  korvane-cli diff example.com"));
 
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "korvane-cli: %s\n\n%s", qPrintable(parser.errorText()),
@@ -259,6 +292,45 @@ int main(int argc, char *argv[])
             return usageError(QStringLiteral("no valid domain to analyse"));
         std::fprintf(stderr, "korvane-cli: give a DOMAIN, or --input FILE\n\n%s", qPrintable(parser.helpText()));
         return kExitUsage;
+    }
+
+    // The history store is opened, and recent domains skipped, before any request.
+    std::unique_ptr<HistoryStore> store;
+    if (!parser.isSet(recordOption) && (parser.isSet(storeOption) || parser.isSet(skipRecentOption)))
+        return usageError(QStringLiteral("--%1 is used with --record")
+                              .arg(parser.isSet(storeOption) ? QStringLiteral("store") : QStringLiteral("skip-recent")));
+    if (parser.isSet(recordOption)) {
+        std::optional<double> skipHours;
+        if (parser.isSet(skipRecentOption)) {
+            bool read = false;
+            const double hours = QLocale::c().toDouble(parser.value(skipRecentOption), &read);
+            if (!read || !std::isfinite(hours) || hours < 0 || hours > 1000000)
+                return usageError(QStringLiteral("--skip-recent takes a number of hours from 0 to 1000000, not \"%1\"")
+                                      .arg(parser.value(skipRecentOption)));
+            skipHours = hours;
+        }
+        store = std::make_unique<HistoryStore>();
+        const QString storePath = parser.isSet(storeOption) ? parser.value(storeOption) : HistoryStore::defaultPath();
+        if (!parser.isSet(storeOption) && qEnvironmentVariableIsEmpty("KORVANE_STORE"))
+            QDir().mkpath(QFileInfo(storePath).absolutePath()); // the user's data folder may not be there yet
+        if (!store->open(storePath, HistoryStore::Access::ReadWrite))
+            return usageError(store->errorString());
+        if (skipHours) {
+            const QDateTime since = QDateTime::currentDateTime().addMSecs(-qint64(std::llround(*skipHours * 3600000)));
+            QStringList kept;
+            for (const QString &domain : std::as_const(settings.domains)) {
+                const auto recent = store->hasCompleteSince(domain, since);
+                if (!recent)
+                    return usageError(store->errorString());
+                if (*recent)
+                    std::fprintf(stderr, "korvane-cli: %s: skipped, a complete analysis was recorded in the last %s hours\n",
+                                 domain.toUtf8().constData(), parser.value(skipRecentOption).toUtf8().constData());
+                else
+                    kept.append(domain);
+            }
+            settings.domains = kept;
+        }
+        settings.store = store.get();
     }
 
     // The output: a temporary file beside FILE that replaces it at the end, or standard output.

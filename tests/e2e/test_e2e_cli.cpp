@@ -7,6 +7,8 @@
 #include "http_test_proxy.h"
 
 #include <QDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -79,8 +81,12 @@ CliRun runCli(const QStringList &arguments, const std::function<void()> &inChild
         process.setProcessEnvironment(childEnvironment);
     }
     QSignalSpy finished(&process, &QProcess::finished);
-    // Unpaced unless a row asks for pacing (a later --delay wins).
-    process.start(QStringLiteral(KORVANE_CLI_PATH), QStringList{QStringLiteral("--delay"), QStringLiteral("0")} + arguments);
+    // Unpaced unless a row asks for pacing (a later --delay wins); the history and diff
+    // commands ask for nothing and come first.
+    const bool command = !arguments.isEmpty()
+        && (arguments.first() == QLatin1String("history") || arguments.first() == QLatin1String("diff"));
+    process.start(QStringLiteral(KORVANE_CLI_PATH),
+                  command ? arguments : QStringList{QStringLiteral("--delay"), QStringLiteral("0")} + arguments);
     CliRun run;
     run.ended = !finished.isEmpty() || finished.wait(kChildWaitMs);
     if (!run.ended) {
@@ -175,6 +181,14 @@ private slots:
     void throughProxy();
     void standardOutput_data();
     void standardOutput();
+    void recordedHistory_data();
+    void recordedHistory();
+    void skipRecent_data();
+    void skipRecent();
+    void storeSurvives_data();
+    void storeSurvives();
+    void storeRefused_data();
+    void storeRefused();
 };
 
 void TestE2eCli::initTestCase()
@@ -1201,6 +1215,406 @@ void TestE2eCli::throughProxy()
         QCOMPARE(run.exitCode, direct.exitCode);
         QCOMPARE(QJsonDocument::fromJson(direct.out.toUtf8()).object().value(QLatin1String("outcome")).toString(), outcome);
     }
+}
+
+namespace {
+
+// The sites of the rows of a JSON export line.
+QSet<QString> exportedSites(const QString &jsonLine)
+{
+    QSet<QString> sites;
+    const QJsonArray rows = QJsonDocument::fromJson(jsonLine.toUtf8()).object().value(QLatin1String("rows")).toArray();
+    for (const QJsonValue &row : rows)
+        sites.insert(row.toObject().value(QLatin1String("site")).toString());
+    return sites;
+}
+
+QStringList sorted(QSet<QString> set)
+{
+    QStringList list(set.begin(), set.end());
+    list.sort();
+    return list;
+}
+
+QStringList sitesOf(const QJsonArray &array)
+{
+    QStringList list;
+    for (const QJsonValue &value : array)
+        list.append(value.toObject().value(QLatin1String("site")).toString());
+    list.sort();
+    return list;
+}
+
+// One value read from an SQLite file through the driver, or an empty text.
+QString sqlValue(const QString &path, const QString &statement)
+{
+    QString value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(statement) && query.next())
+                value = query.value(0).toString();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    return value;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+void TestE2eCli::recordedHistory_data()
+{
+    QTest::addColumn<QString>("format");
+
+    QTest::newRow("text") << QStringLiteral("text");
+    QTest::newRow("csv") << QStringLiteral("csv");
+    QTest::newRow("json") << QStringLiteral("json");
+}
+
+// Four recorded analyses of a.cn: 7 sites, then 5 (two lost), a walk that stopped, then 9
+// (four new); history and diff in each format, and diff of the two JSON exports.
+void TestE2eCli::recordedHistory()
+{
+    QFETCH(QString, format);
+
+    FakeEngine engine;
+    QVERIFY(engine.start());
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString store = dir.filePath(QStringLiteral("history.sqlite"));
+    const QString a = QStringLiteral("a.cn");
+    QStringList exports;
+    const QList<int> siteCounts{7, 5, -1, 9};
+    for (int i = 0; i < siteCounts.size(); ++i) {
+        EngineDomain config = domainOf(45);
+        config.sites = siteCounts[i];
+        engine.setDomain(a, siteCounts[i] < 0 ? stoppingDomain() : config);
+        const CliRun run = runCli({QStringLiteral("--engine"), engine.origin(), QStringLiteral("--record"),
+                                   QStringLiteral("--store"), store, QStringLiteral("--format"), QStringLiteral("json"), a});
+        QVERIFY(run.ended);
+        QCOMPARE(run.exitCode, siteCounts[i] < 0 ? 1 : 0);
+        exports.append(run.out);
+    }
+    const QSet<QString> second = exportedSites(exports[1]);
+    const QSet<QString> last = exportedSites(exports[3]);
+
+    const CliRun history = runCli({QStringLiteral("history"), QStringLiteral("--store"), store, QStringLiteral("--format"),
+                                   format, QStringLiteral("--no-bom"), a});
+    QVERIFY(history.ended);
+    QCOMPARE(history.exitCode, 0);
+    QCOMPARE(history.err, QString());
+    QStringList outcomes, added, lost;
+    if (format == QLatin1String("json")) {
+        const QJsonObject object = QJsonDocument::fromJson(history.out.toUtf8()).object();
+        QCOMPARE(object.value(QLatin1String("domain")).toString(), a);
+        for (const QJsonValue &value : object.value(QLatin1String("analyses")).toArray()) {
+            const QJsonObject entry = value.toObject();
+            outcomes.append(entry.value(QLatin1String("outcome")).toString());
+            added.append(entry.value(QLatin1String("new")).isNull() ? QString() : QString::number(entry.value(QLatin1String("new")).toInt()));
+            lost.append(entry.value(QLatin1String("lost")).isNull() ? QString() : QString::number(entry.value(QLatin1String("lost")).toInt()));
+        }
+    } else {
+        QStringList lines = history.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), format == QLatin1String("csv") ? 5 : 6); // text: a line of titles too
+        const QString head = lines.takeFirst();
+        if (format == QLatin1String("csv")) {
+            QCOMPARE(head, QStringLiteral("id,started_at,finished_at,outcome,engine_total,sites,new,lost\r"));
+            for (const QString &line : lines) {
+                const QStringList fields = line.chopped(1).split(QLatin1Char(','));
+                outcomes.append(fields.value(3));
+                added.append(fields.value(6));
+                lost.append(fields.value(7));
+            }
+        } else {
+            QVERIFY2(head.startsWith(QStringLiteral("对域名a.cn的分析历史:")) && head.endsWith(QStringLiteral("分析次数= 4")), qPrintable(head));
+            lines.removeFirst(); // the column titles
+            for (const QString &line : lines) {
+                const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+                outcomes.append(fields.value(3));
+                const bool counted = fields.value(3) == QLatin1String("complete") && fields.size() == 8;
+                added.append(counted ? fields.value(6) : QString());
+                lost.append(counted ? fields.value(7) : QString());
+            }
+        }
+    }
+    const QString complete = QStringLiteral("complete");
+    QCOMPARE(outcomes, (QStringList{complete, complete, QStringLiteral("stopped"), complete}));
+    QCOMPARE(added, (QStringList{QString(), QStringLiteral("0"), QString(), QStringLiteral("4")}));
+    QCOMPARE(lost, (QStringList{QString(), QStringLiteral("2"), QString(), QStringLiteral("0")}));
+
+    // The default diff: the two latest complete analyses (the stopped walk is passed over).
+    const CliRun diff = runCli({QStringLiteral("diff"), QStringLiteral("--store"), store, QStringLiteral("--format"), format,
+                                QStringLiteral("--no-bom"), a});
+    QVERIFY(diff.ended);
+    QCOMPARE(diff.exitCode, 0);
+    QCOMPARE(diff.err, QString());
+    const QStringList expectedNew = sorted(last - second);
+    QCOMPARE(expectedNew.size(), 4);
+    if (format == QLatin1String("json")) {
+        const QJsonObject object = QJsonDocument::fromJson(diff.out.toUtf8()).object();
+        QCOMPARE(sitesOf(object.value(QLatin1String("new")).toArray()), expectedNew);
+        QCOMPARE(sitesOf(object.value(QLatin1String("lost")).toArray()), QStringList());
+        QCOMPARE(object.value(QLatin1String("to")).toObject().value(QLatin1String("sites")).toInt(), 9);
+        // The same from the two exports, with no store.
+        QTemporaryDir files;
+        QVERIFY(files.isValid());
+        for (int i : {1, 3}) {
+            QFile file(files.filePath(QStringLiteral("%1.json").arg(i)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(exports[i].toUtf8());
+        }
+        const CliRun fromFiles = runCli({QStringLiteral("diff"), QStringLiteral("--format"), QStringLiteral("json"),
+                                         files.filePath(QStringLiteral("1.json")), files.filePath(QStringLiteral("3.json"))});
+        QVERIFY(fromFiles.ended);
+        QCOMPARE(fromFiles.exitCode, 0);
+        const QJsonObject fileObject = QJsonDocument::fromJson(fromFiles.out.toUtf8()).object();
+        for (const char *key : {"new", "lost", "changed"})
+            QCOMPARE(fileObject.value(QLatin1String(key)), object.value(QLatin1String(key)));
+        QVERIFY(fileObject.value(QLatin1String("from")).toObject().value(QLatin1String("id")).isNull());
+    } else if (format == QLatin1String("csv")) {
+        QStringList lines = diff.out.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.takeFirst(), QStringLiteral("change,site,links_before,links_after,latest_date,latest_address"));
+        QStringList newSites;
+        for (const QString &line : lines)
+            if (line.startsWith(QLatin1String("new,")))
+                newSites.append(line.section(QLatin1Char(','), 1, 1));
+        newSites.sort();
+        QCOMPARE(newSites, expectedNew);
+        QVERIFY(!diff.out.contains(QLatin1String("\r\nlost,")));
+    } else {
+        QVERIFY2(diff.out.startsWith(QStringLiteral("对域名a.cn的外链变化:")), qPrintable(diff.out));
+        QVERIFY2(diff.out.contains(QStringLiteral("\n新增站点= 4\n")) && diff.out.contains(QStringLiteral("\n消失站点= 0\n"))
+                     && diff.out.contains(QStringLiteral("\n外链数变化= ")),
+                 qPrintable(diff.out));
+    }
+
+    // Naming the stopped walk is allowed, with a warning.
+    const QString stoppedId = QStringLiteral("3");
+    const CliRun named = runCli({QStringLiteral("diff"), QStringLiteral("--store"), store, a, stoppedId, QStringLiteral("4")});
+    QVERIFY(named.ended);
+    QCOMPARE(named.exitCode, 0);
+    QVERIFY2(named.err.startsWith(QStringLiteral("korvane-cli: warning: analysis 3 of a.cn did not complete")), qPrintable(named.err));
+}
+
+void TestE2eCli::skipRecent_data()
+{
+    QTest::addColumn<QString>("hours");
+    QTest::addColumn<QStringList>("asked"); // of a.cn (complete just now), long.cn (stopped just now), c.cn (never)
+
+    QTest::newRow("20 hours: the complete one is skipped")
+        << QStringLiteral("20") << QStringList{QStringLiteral("long.cn"), QStringLiteral("c.cn")};
+    QTest::newRow("0 hours: nothing is skipped")
+        << QStringLiteral("0") << QStringList{QStringLiteral("a.cn"), QStringLiteral("long.cn"), QStringLiteral("c.cn")};
+}
+
+void TestE2eCli::skipRecent()
+{
+    QFETCH(QString, hours);
+    QFETCH(QStringList, asked);
+
+    FakeEngine first;
+    QVERIFY(first.start());
+    first.setDomain(QStringLiteral("a.cn"), domainOf(15));
+    first.setDomain(QStringLiteral("long.cn"), stoppingDomain());
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString store = dir.filePath(QStringLiteral("history.sqlite"));
+    const CliRun before = runCli({QStringLiteral("--engine"), first.origin(), QStringLiteral("--record"), QStringLiteral("--store"),
+                                  store, QStringLiteral("a.cn"), QStringLiteral("long.cn")});
+    QVERIFY(before.ended);
+    QCOMPARE(before.exitCode, 1);
+
+    FakeEngine engine;
+    QVERIFY(engine.start());
+    engine.setDomain(QStringLiteral("a.cn"), domainOf(15));
+    engine.setDomain(QStringLiteral("long.cn"), domainOf(15));
+    engine.setDomain(QStringLiteral("c.cn"), domainOf(15));
+    const CliRun run = runCli({QStringLiteral("--engine"), engine.origin(), QStringLiteral("--record"), QStringLiteral("--store"),
+                               store, QStringLiteral("--skip-recent"), hours, QStringLiteral("a.cn"), QStringLiteral("long.cn"),
+                               QStringLiteral("c.cn")});
+    QVERIFY(run.ended);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(askedDomains(engine), asked);
+    QCOMPARE(run.err.count(QLatin1String("skipped")), 3 - asked.size());
+    QCOMPARE(sqlValue(store, QStringLiteral("SELECT COUNT(*) FROM analyses")), QString::number(2 + asked.size()));
+}
+
+void TestE2eCli::storeSurvives_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("recorded"); // analyses in the store at the end
+
+    QTest::newRow("killed with SIGKILL in the fourth domain") << QStringLiteral("kill") << 3;
+    QTest::newRow("two recorders on one store at once") << QStringLiteral("two") << 6;
+    QTest::newRow("the store cannot grow: the run stops with exit 4") << QStringLiteral("full") << 1;
+}
+
+void TestE2eCli::storeSurvives()
+{
+    QFETCH(QString, how);
+    QFETCH(int, recorded);
+
+    FakeEngine engine;
+    QVERIFY(engine.start());
+    QStringList domains{QStringLiteral("a.cn"), QStringLiteral("b.cn"), QStringLiteral("c.cn")};
+    for (const QString &domain : domains)
+        engine.setDomain(domain, domainOf(45));
+    EngineDomain slow = domainOf(45);
+    slow.delay = std::chrono::seconds(60);
+    engine.setDomain(QStringLiteral("slow.cn"), slow);
+    EngineDomain large = domainOf(750);
+    large.sites = 600; // more rows than the store's file may grow by
+    engine.setDomain(QStringLiteral("large.cn"), large);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString store = dir.filePath(QStringLiteral("history.sqlite"));
+
+    std::function<void()> inChild;
+    if (how == QLatin1String("kill")) {
+        domains.append(QStringLiteral("slow.cn"));
+    } else if (how == QLatin1String("full")) {
+        // A store with one analysis, then a run whose files may not grow past 40 KiB: room for
+        // the store and its 32 KiB index of the write-ahead log, not for 600 rows more.
+        const CliRun first = runCli({QStringLiteral("--engine"), engine.origin(), QStringLiteral("--record"),
+                                     QStringLiteral("--store"), store, QStringLiteral("a.cn")});
+        QCOMPARE(first.exitCode, 0);
+        const rlim_t most = 40960;
+        QVERIFY(QFileInfo(store).size() < qint64(most));
+        inChild = [most] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{most, most};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        };
+        domains = QStringList{QStringLiteral("large.cn"), QStringLiteral("b.cn")};
+        engine.server().clearRequests();
+    }
+
+    const int runs = how == QLatin1String("two") ? 2 : 1;
+    QList<QProcess *> processes;
+    QList<QSignalSpy *> spies;
+    for (int i = 0; i < runs; ++i) {
+        auto *process = new QProcess(this);
+        if (inChild)
+            process->setChildProcessModifier(inChild);
+        spies.append(new QSignalSpy(process, &QProcess::finished));
+        process->start(QStringLiteral(KORVANE_CLI_PATH),
+                       QStringList{QStringLiteral("--delay"), QStringLiteral("0"), QStringLiteral("--engine"), engine.origin(),
+                                   QStringLiteral("--record"), QStringLiteral("--store"), store, QStringLiteral("--quiet")}
+                           + domains);
+        processes.append(process);
+    }
+    if (how == QLatin1String("kill")) {
+        QTRY_VERIFY_WITH_TIMEOUT(askedDomains(engine).contains(QStringLiteral("slow.cn")), kChildWaitMs);
+        ::kill(pid_t(processes[0]->processId()), SIGKILL);
+    }
+    for (int i = 0; i < runs; ++i) {
+        QVERIFY(!spies[i]->isEmpty() || spies[i]->wait(kChildWaitMs));
+        if (how == QLatin1String("kill")) {
+            QCOMPARE(processes[i]->exitStatus(), QProcess::CrashExit);
+        } else {
+            QCOMPARE(processes[i]->exitStatus(), QProcess::NormalExit);
+            const QString err = QString::fromUtf8(processes[i]->readAllStandardError());
+            QVERIFY2(processes[i]->exitCode() == (how == QLatin1String("full") ? 4 : 0), qPrintable(err));
+            if (how == QLatin1String("full")) {
+                QVERIFY2(err.contains(QStringLiteral("korvane-cli: cannot record large.cn in ")), qPrintable(err));
+                QCOMPARE(askedDomains(engine), QStringList{QStringLiteral("large.cn")}); // b.cn is not analysed
+            }
+        }
+    }
+    qDeleteAll(spies);
+    qDeleteAll(processes);
+
+    QCOMPARE(sqlValue(store, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+    // Every analysis that ended, whole with its rows, and nothing of the one under way.
+    QCOMPARE(sqlValue(store, QStringLiteral("SELECT COUNT(*) FROM analyses")), QString::number(recorded));
+    QCOMPARE(sqlValue(store, QStringLiteral("SELECT COUNT(*) FROM analyses WHERE domain IN ('slow.cn', 'large.cn')")),
+             QStringLiteral("0"));
+    QCOMPARE(sqlValue(store, QStringLiteral("SELECT COUNT(*) FROM analyses a WHERE sites <> "
+                                            "(SELECT COUNT(*) FROM sites s WHERE s.analysis_id = a.id) OR sites = 0")),
+             QStringLiteral("0"));
+}
+
+void TestE2eCli::storeRefused_data()
+{
+    // {store} is the file made as `kind` says, in the empty folder {dir}; every analysis run is
+    // also given --engine.
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("mentions");
+
+    const QString store = QStringLiteral("{store}");
+    const QStringList record{QStringLiteral("--record"), QStringLiteral("--store"), store, QStringLiteral("a.cn")};
+    const QString notOurs = QStringLiteral("is not a Korvane history store");
+    QTest::newRow("--record into a text file") << QStringLiteral("text") << record << notOurs;
+    QTest::newRow("--record into another program's SQLite database") << QStringLiteral("sqlite") << record << notOurs;
+    QTest::newRow("--record into a store of a later version") << QStringLiteral("later") << record
+                                                               << QStringLiteral("later Korvane");
+    QTest::newRow("--record into a folder that is not there") << QStringLiteral("none")
+        << QStringList{QStringLiteral("--record"), QStringLiteral("--store"), QStringLiteral("{dir}/no/such.sqlite"),
+                       QStringLiteral("a.cn")}
+        << QStringLiteral("cannot create");
+    QTest::newRow("history of a text file")
+        << QStringLiteral("text") << QStringList{QStringLiteral("history"), QStringLiteral("--store"), store, QStringLiteral("a.cn")}
+        << notOurs;
+    QTest::newRow("diff of a store of a later version")
+        << QStringLiteral("later") << QStringList{QStringLiteral("diff"), QStringLiteral("--store"), store, QStringLiteral("a.cn")}
+        << QStringLiteral("later Korvane");
+    QTest::newRow("history with no store there")
+        << QStringLiteral("none") << QStringList{QStringLiteral("history"), QStringLiteral("--store"), store, QStringLiteral("a.cn")}
+        << QStringLiteral("no history store");
+    QTest::newRow("--skip-recent without --record")
+        << QStringLiteral("none") << QStringList{QStringLiteral("--skip-recent"), QStringLiteral("5"), QStringLiteral("a.cn")}
+        << QStringLiteral("--skip-recent");
+}
+
+void TestE2eCli::storeRefused()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, mentions);
+
+    FakeEngine engine;
+    QVERIFY(engine.start());
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+    if (kind == QLatin1String("text")) {
+        QVERIFY(QFile::copy(QStringLiteral(KORVANE_TEST_DATA_DIR "/store/not_a_store.txt"), path));
+    } else if (kind == QLatin1String("sqlite")) {
+        sqlValue(path, QStringLiteral("CREATE TABLE analyses (x TEXT)"));
+        sqlValue(path, QStringLiteral("INSERT INTO analyses VALUES ('a')"));
+        QCOMPARE(sqlValue(path, QStringLiteral("SELECT x FROM analyses")), QStringLiteral("a"));
+    } else if (kind == QLatin1String("later")) {
+        const CliRun made = runCli({QStringLiteral("--engine"), engine.origin(), QStringLiteral("--record"),
+                                    QStringLiteral("--store"), path, QStringLiteral("none.cn")});
+        QCOMPARE(made.exitCode, 0);
+        sqlValue(path, QStringLiteral("PRAGMA user_version = 99"));
+        QCOMPARE(sqlValue(path, QStringLiteral("PRAGMA user_version")), QStringLiteral("99"));
+        engine.server().clearRequests();
+    }
+    const QByteArray before = fileBytes(path);
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    for (QString &argument : arguments)
+        argument.replace(QStringLiteral("{store}"), path).replace(QStringLiteral("{dir}"), dir.path());
+
+    const bool command = arguments.first() == QLatin1String("history") || arguments.first() == QLatin1String("diff");
+    const CliRun run = runCli(command ? arguments : QStringList{QStringLiteral("--engine"), engine.origin()} + arguments);
+    QVERIFY(run.ended);
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.out, QString());
+    QVERIFY2(run.err.startsWith(QLatin1String("korvane-cli: ")) && run.err.contains(mentions), qPrintable(run.err));
+    QCOMPARE(askedDomains(engine), QStringList());
+    QCOMPARE(fileBytes(path), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), files);
 }
 
 QTEST_GUILESS_MAIN(TestE2eCli)

@@ -27,7 +27,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = korvane ] || fail "Package: $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), not $version"
 depends=$(field Depends)
-for needed in fonts-noto-cjk qt6-translations-l10n libqt6widgets6 libqt6network6 libxml2 libc6; do
+for needed in fonts-noto-cjk qt6-translations-l10n libqt6sql6-sqlite libqt6widgets6 libqt6network6 libxml2 libc6; do
   grep -Eq "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
@@ -59,7 +59,9 @@ printed=$("$root/usr/bin/korvane" --version 2>&1)
 # The manual pages come from the programs' --help: what it lists, they say.
 for page in korvane-cli:--engine korvane-cli:--format korvane-cli:--input 'korvane-cli:Exit status' \
     korvane-cli:EXAMPLES korvane:--version korvane:导出 'korvane:Exit status'; do
-  zcat "$root/usr/share/man/man1/${page%%:*}.1.gz" | sed 's/\\-/-/g' | grep -q -- "${page#*:}" ||
+  # Read whole first: with pipefail, grep -q leaving early would fail the pipe it ends.
+  text=$(zcat "$root/usr/share/man/man1/${page%%:*}.1.gz" | sed 's/\\-/-/g')
+  grep -q -- "${page#*:}" <<<"$text" ||
     fail "the manual page of ${page%%:*} does not mention ${page#*:}"
 done
 grep -q "<release version=\"$version\" date=\"[0-9]\{4\}-[0-9][0-9]-[0-9][0-9]\"" \

@@ -1,0 +1,646 @@
+#include "history_store.h"
+
+#include "export/exporter.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <QVariant>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include <unistd.h>
+
+namespace korvane {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 10000;
+
+QString sqlError(const QSqlError &error)
+{
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return text.isEmpty() ? QStringLiteral("unknown database error") : text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// What is particular to SQLite: the file, the pragmas and where the schema version is kept.
+// A server database would have its own versions of these few functions.
+
+// "KorV" in the header's application id: the mark of a Korvane store among SQLite files.
+constexpr qint32 kApplicationId = 0x4B6F7256;
+
+QString notOurs(const QString &path, const QString &why)
+{
+    return QStringLiteral("%1 is not a Korvane history store (%2); it was left as it is").arg(path, why);
+}
+
+quint32 bigEndian(const QByteArray &bytes, int at, int size)
+{
+    quint32 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = (value << 8) | quint8(bytes.at(at + i));
+    return value;
+}
+
+// Reads the file's header only: an SQLite database, whole as far as its header tells. Empty
+// when it is; else why not. Nothing is opened for writing.
+QString sqliteFileProblem(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    const QByteArray header = file.read(100);
+    const qint64 size = file.size();
+    if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        return notOurs(path, QStringLiteral("not an SQLite database"));
+    const quint32 rawPageSize = bigEndian(header, 16, 2);
+    const qint64 pageSize = rawPageSize == 1 ? 65536 : rawPageSize;
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+        return notOurs(path, QStringLiteral("a damaged SQLite header"));
+    if (size % pageSize != 0)
+        return notOurs(path, QStringLiteral("cut short: %1 bytes are not whole pages").arg(size));
+    // The page count in the header holds when it was written with the change counter beside
+    // it. While a write-ahead log is there, the log may still hold pages the file lacks.
+    const quint32 changeCounter = bigEndian(header, 24, 4);
+    const quint32 pages = bigEndian(header, 28, 4);
+    const quint32 validFor = bigEndian(header, 92, 4);
+    const QFileInfo log(path + QStringLiteral("-wal"));
+    if (pages != 0 && validFor == changeCounter && qint64(pages) * pageSize > size
+        && !(log.exists() && log.size() > 0))
+        return notOurs(path, QStringLiteral("cut short: %1 of %2 pages").arg(size / pageSize).arg(pages));
+    return QString();
+}
+
+void setSqliteOptions(QSqlDatabase &db, HistoryStore::Access access)
+{
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
+    if (access == HistoryStore::Access::ReadOnly)
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    db.setConnectOptions(options);
+}
+
+// After opening for writing: the write-ahead log (readers go on while one process writes),
+// foreign keys enforced.
+QString prepareForWriting(QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA foreign_keys = ON")))
+        return sqlError(query.lastError());
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode = WAL")) || !query.next())
+        return sqlError(query.lastError());
+    if (query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        return QStringLiteral("the database would not keep a write-ahead log");
+    return QString();
+}
+
+std::optional<qint64> pragmaValue(QSqlDatabase &db, const QString &pragma, QString *error)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA ") + pragma) || !query.next()) {
+        *error = sqlError(query.lastError());
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong();
+}
+
+// Is the open database a Korvane store, and of which version? The version, or nullopt with
+// the reason in *error.
+std::optional<int> storeVersion(QSqlDatabase &db, const QString &path, QString *error)
+{
+    QString why;
+    const auto application = pragmaValue(db, QStringLiteral("application_id"), &why);
+    const auto version = application ? pragmaValue(db, QStringLiteral("user_version"), &why) : std::nullopt;
+    if (!version) {
+        *error = notOurs(path, why);
+        return std::nullopt;
+    }
+    if (*application != kApplicationId || *version < 1) {
+        *error = notOurs(path, QStringLiteral("another program's SQLite database"));
+        return std::nullopt;
+    }
+    return int(*version);
+}
+
+bool setStoreVersion(QSqlDatabase &db, int version, QString *error)
+{
+    // Pragmas take no bound values; the number is ours.
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId))
+        || !query.exec(QStringLiteral("PRAGMA user_version = %1").arg(version))) {
+        *error = sqlError(query.lastError());
+        return false;
+    }
+    return true;
+}
+
+// A write transaction that holds the write lock from its start, so that two writers wait
+// for each other (up to the busy timeout) instead of failing half-way.
+QString beginWriteStatement() { return QStringLiteral("BEGIN IMMEDIATE"); }
+
+// The type of an id the database gives each new row.
+QString idColumnType() { return QStringLiteral("INTEGER PRIMARY KEY"); }
+
+// ---------------------------------------------------------------------------------------------
+// Portable SQL from here on.
+
+// The statements that bring the tables from version - 1 to `version`.
+QStringList schemaStep(int version)
+{
+    switch (version) {
+    case 1:
+        return {
+            QStringLiteral("CREATE TABLE analyses ("
+                           " id %1,"
+                           " domain TEXT NOT NULL,"
+                           " engine TEXT NOT NULL,"
+                           " started_at TEXT NOT NULL,"
+                           " finished_at TEXT NOT NULL,"
+                           " outcome TEXT NOT NULL,"
+                           " engine_total BIGINT,"
+                           " sites INTEGER NOT NULL,"
+                           " pages_requested INTEGER NOT NULL,"
+                           " pages_read INTEGER NOT NULL,"
+                           " status TEXT NOT NULL,"
+                           " version TEXT NOT NULL)")
+                .arg(idColumnType()),
+            QStringLiteral("CREATE TABLE sites ("
+                           " analysis_id BIGINT NOT NULL REFERENCES analyses (id) ON DELETE CASCADE,"
+                           " position INTEGER NOT NULL,"
+                           " site TEXT NOT NULL,"
+                           " links INTEGER NOT NULL,"
+                           " latest_date TEXT NOT NULL,"
+                           " latest_date_iso TEXT,"
+                           " latest_address TEXT NOT NULL,"
+                           " PRIMARY KEY (analysis_id, position))"),
+            QStringLiteral("CREATE INDEX analyses_domain_finished ON analyses (domain, finished_at)"),
+        };
+    default:
+        return {};
+    }
+}
+
+const QString kAnalysisColumns = QStringLiteral(
+    "id, domain, engine, started_at, finished_at, outcome, engine_total, sites, pages_requested, pages_read, "
+    "status, version");
+
+StoredAnalysis analysisFromRow(const QSqlQuery &query)
+{
+    StoredAnalysis a;
+    a.id = query.value(0).toLongLong();
+    a.domain = query.value(1).toString();
+    a.engine = query.value(2).toString();
+    a.startedAt = timeFromStore(query.value(3).toString());
+    a.finishedAt = timeFromStore(query.value(4).toString());
+    a.outcome = query.value(5).toString();
+    if (!query.value(6).isNull())
+        a.engineTotal = query.value(6).toLongLong();
+    a.sites = query.value(7).toLongLong();
+    a.pagesRequested = query.value(8).toInt();
+    a.pagesRead = query.value(9).toInt();
+    a.status = query.value(10).toString();
+    a.version = query.value(11).toString();
+    return a;
+}
+
+QVariant nullWhenEmpty(const QString &text)
+{
+    return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
+}
+
+// Rows of the per-site table inserted by one statement: 448 values, within what every
+// database takes in one statement.
+constexpr qsizetype kRowsPerInsert = 64;
+
+QString siteInsertStatement(qsizetype rows)
+{
+    QString statement = QStringLiteral("INSERT INTO sites (analysis_id, position, site, links, latest_date, "
+                                       "latest_date_iso, latest_address) VALUES ");
+    for (qsizetype row = 0; row < rows; ++row)
+        statement += row == 0 ? QStringLiteral("(?, ?, ?, ?, ?, ?, ?)") : QStringLiteral(", (?, ?, ?, ?, ?, ?, ?)");
+    return statement;
+}
+
+QString newConnectionName()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("korvane-store-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+// Ends a read transaction when it goes out of scope.
+class ReadTransaction
+{
+public:
+    explicit ReadTransaction(QSqlDatabase db) : m_db(std::move(db)) { m_open = m_db.transaction(); }
+    ~ReadTransaction()
+    {
+        if (m_open)
+            m_db.commit();
+    }
+
+private:
+    QSqlDatabase m_db;
+    bool m_open = false;
+};
+
+} // namespace
+
+HistoryStore::HistoryStore() : m_connection(newConnectionName()) {}
+
+HistoryStore::~HistoryStore()
+{
+    closeConnection();
+}
+
+QString HistoryStore::defaultPath()
+{
+    const QString named = qEnvironmentVariable("KORVANE_STORE");
+    if (!named.isEmpty())
+        return named;
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+        .filePath(QStringLiteral("history.sqlite"));
+}
+
+bool HistoryStore::fail(const QString &message)
+{
+    m_error = message;
+    return false;
+}
+
+void HistoryStore::closeConnection()
+{
+    if (QSqlDatabase::contains(m_connection)) {
+        QSqlDatabase::database(m_connection, false).close();
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+}
+
+bool HistoryStore::open(const QString &path, Access access)
+{
+    m_open = false;
+    m_path = path;
+    m_error.clear();
+    closeConnection();
+    if (!openAt(path, access)) {
+        closeConnection(); // a refused file is let go at once
+        return false;
+    }
+    m_open = true;
+    return true;
+}
+
+bool HistoryStore::openAt(const QString &path, Access access)
+{
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
+        return fail(QStringLiteral("Qt's SQLite driver (QSQLITE) is not installed"));
+
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        if (access == Access::ReadOnly)
+            return fail(QStringLiteral("no history store at %1").arg(path));
+        if (!create(path))
+            return false;
+    } else if (!info.isFile()) {
+        return fail(notOurs(path, QStringLiteral("not a file")));
+    }
+    if (const QString problem = sqliteFileProblem(path); !problem.isEmpty())
+        return fail(problem);
+
+    // Nothing is written to a file before it is known to be ours. The connection is a
+    // read-write one all the same when the file may be written: a read-only one would leave
+    // the write-ahead log's side files behind.
+    const bool writable = QFileInfo(path).isWritable();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(path);
+    setSqliteOptions(db, writable ? Access::ReadWrite : Access::ReadOnly);
+    if (!db.open())
+        return fail(QStringLiteral("cannot open %1: %2").arg(path, sqlError(db.lastError())));
+    QString error;
+    const auto version = storeVersion(db, path, &error);
+    if (!version)
+        return fail(error);
+    if (*version > kSchemaVersion)
+        return fail(QStringLiteral("%1 was written by a later Korvane (store version %2; this one knows up to %3); "
+                                   "it was left as it is")
+                        .arg(path)
+                        .arg(*version)
+                        .arg(kSchemaVersion));
+    if (!checkOurs(m_connection))
+        return false;
+    if (access == Access::ReadWrite) {
+        if (!writable)
+            return fail(QStringLiteral("cannot open %1 for writing: permission denied").arg(path));
+        if (const QString problem = prepareForWriting(db); !problem.isEmpty())
+            return fail(QStringLiteral("cannot open %1 for writing: %2").arg(path, problem));
+        if (*version < kSchemaVersion && !upgrade(*version))
+            return false;
+    }
+    return true;
+}
+
+// The tables are there and can be read (a file cut short fails here at the latest).
+bool HistoryStore::checkOurs(const QString &connection)
+{
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM analyses")) || !query.next()
+        || !query.exec(QStringLiteral("SELECT COUNT(*) FROM sites WHERE analysis_id = 0")) || !query.next())
+        return fail(notOurs(m_path, sqlError(query.lastError())));
+    return true;
+}
+
+bool HistoryStore::upgrade(int fromVersion)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery query(db);
+    if (!query.exec(beginWriteStatement()))
+        return fail(QStringLiteral("cannot upgrade %1: %2").arg(m_path, sqlError(query.lastError())));
+    QString error;
+    // Another process may have upgraded it meanwhile.
+    const auto now = pragmaValue(db, QStringLiteral("user_version"), &error);
+    bool done = now.has_value();
+    for (int version = int(now.value_or(0)) + 1; done && version <= kSchemaVersion && version > fromVersion; ++version) {
+        for (const QString &statement : schemaStep(version)) {
+            if (!query.exec(statement)) {
+                error = sqlError(query.lastError());
+                done = false;
+                break;
+            }
+        }
+    }
+    if (done && now.value_or(0) < kSchemaVersion)
+        done = setStoreVersion(db, kSchemaVersion, &error);
+    if (done && !query.exec(QStringLiteral("COMMIT"))) {
+        error = sqlError(query.lastError());
+        done = false;
+    }
+    if (!done) {
+        query.exec(QStringLiteral("ROLLBACK"));
+        return fail(QStringLiteral("cannot upgrade %1: %2").arg(m_path, error));
+    }
+    return true;
+}
+
+// A new store is made whole under a temporary name beside `path` and then given its name,
+// unless another process has made one there meanwhile (then that one is used).
+bool HistoryStore::create(const QString &path)
+{
+    const QFileInfo info(path);
+    QTemporaryFile temporary(info.absoluteDir().filePath(info.fileName() + QStringLiteral(".new-XXXXXX")));
+    if (!temporary.open())
+        return fail(QStringLiteral("cannot create %1: %2").arg(path, temporary.errorString()));
+    temporary.close();
+    const QString connection = m_connection + QStringLiteral("-new");
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(temporary.fileName());
+        setSqliteOptions(db, Access::ReadWrite);
+        if (!db.open()) {
+            error = sqlError(db.lastError());
+        } else {
+            QSqlQuery query(db);
+            if (!query.exec(QStringLiteral("BEGIN"))) {
+                error = sqlError(query.lastError());
+            } else {
+                for (int version = 1; version <= kSchemaVersion && error.isEmpty(); ++version)
+                    for (const QString &statement : schemaStep(version))
+                        if (error.isEmpty() && !query.exec(statement))
+                            error = sqlError(query.lastError());
+                if (error.isEmpty())
+                    setStoreVersion(db, kSchemaVersion, &error);
+                if (error.isEmpty() && !query.exec(QStringLiteral("COMMIT")))
+                    error = sqlError(query.lastError());
+            }
+            if (error.isEmpty())
+                error = prepareForWriting(db);
+            query.finish();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    if (!error.isEmpty())
+        return fail(QStringLiteral("cannot create %1: %2").arg(path, error));
+    // A link never replaces a file that is there: another recorder's new store wins. (The
+    // temporary name goes when `temporary` does.)
+    const QByteArray from = QFile::encodeName(temporary.fileName());
+    const QByteArray to = QFile::encodeName(path);
+    if (::link(from.constData(), to.constData()) == 0 || errno == EEXIST)
+        return true;
+    // A file system without hard links: a rename, which Qt does not let replace a file either.
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    if (QFile::rename(temporary.fileName(), path) || QFileInfo::exists(path)) {
+        temporary.setAutoRemove(false);
+        return true;
+    }
+    return fail(QStringLiteral("cannot create %1: %2").arg(path, reason));
+}
+
+std::optional<qint64> HistoryStore::record(const FinishedAnalysis &analysis)
+{
+    return record(storedAnalysisOf(analysis), storedSitesOf(analysis));
+}
+
+std::optional<qint64> HistoryStore::record(const StoredAnalysis &a, const QList<StoredSite> &sites)
+{
+    if (!m_open) {
+        fail(QStringLiteral("the history store is not open"));
+        return std::nullopt;
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery control(db);
+    if (!control.exec(beginWriteStatement())) {
+        fail(QStringLiteral("cannot record in %1: %2").arg(m_path, sqlError(control.lastError())));
+        return std::nullopt;
+    }
+    QString error;
+    std::optional<qint64> id;
+    {
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral(
+            "INSERT INTO analyses (domain, engine, started_at, finished_at, outcome, engine_total, sites, "
+            "pages_requested, pages_read, status, version) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
+        insert.addBindValue(a.domain);
+        insert.addBindValue(a.engine);
+        insert.addBindValue(storedTime(a.startedAt));
+        insert.addBindValue(storedTime(a.finishedAt));
+        insert.addBindValue(a.outcome);
+        insert.addBindValue(a.engineTotal ? QVariant(*a.engineTotal) : QVariant(QMetaType::fromType<qint64>()));
+        insert.addBindValue(qint64(sites.size()));
+        insert.addBindValue(a.pagesRequested);
+        insert.addBindValue(a.pagesRead);
+        insert.addBindValue(a.status);
+        insert.addBindValue(a.version);
+        if (insert.exec() && insert.next())
+            id = insert.value(0).toLongLong();
+        else
+            error = sqlError(insert.lastError());
+        insert.finish();
+    }
+    if (id) {
+        // Many rows a statement: far fewer round trips through the driver than one a row.
+        QSqlQuery full(db);
+        full.prepare(siteInsertStatement(kRowsPerInsert));
+        QSqlQuery tail(db);
+        const QVariant analysisId(*id);
+        for (qsizetype start = 0; start < sites.size(); start += kRowsPerInsert) {
+            const qsizetype rows = std::min(kRowsPerInsert, sites.size() - start);
+            QSqlQuery &insert = rows == kRowsPerInsert ? full : tail;
+            if (rows != kRowsPerInsert)
+                tail.prepare(siteInsertStatement(rows));
+            int at = 0;
+            for (qsizetype i = start; i < start + rows; ++i) {
+                const StoredSite &site = sites.at(i);
+                insert.bindValue(at++, analysisId);
+                insert.bindValue(at++, qint64(i + 1));
+                insert.bindValue(at++, site.site);
+                insert.bindValue(at++, site.links);
+                insert.bindValue(at++, site.latestDate);
+                insert.bindValue(at++, nullWhenEmpty(site.latestDateIso));
+                insert.bindValue(at++, site.latestAddress);
+            }
+            if (!insert.exec()) {
+                error = sqlError(insert.lastError());
+                id.reset();
+                break;
+            }
+        }
+    }
+    if (id && !control.exec(QStringLiteral("COMMIT"))) {
+        error = sqlError(control.lastError());
+        id.reset();
+    }
+    if (!id) {
+        control.exec(QStringLiteral("ROLLBACK"));
+        fail(QStringLiteral("cannot record %1 in %2: %3").arg(a.domain, m_path, error));
+    }
+    return id;
+}
+
+std::optional<QList<StoredAnalysis>> HistoryStore::analyses(const QString &domain)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT ") + kAnalysisColumns
+                  + QStringLiteral(" FROM analyses WHERE domain = ? ORDER BY finished_at, id"));
+    query.addBindValue(domain);
+    if (!query.exec()) {
+        fail(QStringLiteral("cannot read %1: %2").arg(m_path, sqlError(query.lastError())));
+        return std::nullopt;
+    }
+    QList<StoredAnalysis> list;
+    while (query.next())
+        list.append(analysisFromRow(query));
+    if (query.lastError().isValid()) {
+        fail(QStringLiteral("cannot read %1: %2").arg(m_path, sqlError(query.lastError())));
+        return std::nullopt;
+    }
+    return list;
+}
+
+std::optional<std::optional<StoredAnalysis>> HistoryStore::analysis(qint64 id)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT ") + kAnalysisColumns + QStringLiteral(" FROM analyses WHERE id = ?"));
+    query.addBindValue(id);
+    if (!query.exec()) {
+        fail(QStringLiteral("cannot read %1: %2").arg(m_path, sqlError(query.lastError())));
+        return std::nullopt;
+    }
+    if (!query.next()) {
+        if (query.lastError().isValid()) {
+            fail(QStringLiteral("cannot read %1: %2").arg(m_path, sqlError(query.lastError())));
+            return std::nullopt;
+        }
+        return std::optional<StoredAnalysis>();
+    }
+    return std::optional<StoredAnalysis>(analysisFromRow(query));
+}
+
+std::optional<QList<StoredSite>> HistoryStore::sites(qint64 id)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT site, links, latest_date, latest_date_iso, latest_address FROM sites "
+                                 "WHERE analysis_id = ? ORDER BY position"));
+    query.addBindValue(id);
+    if (!query.exec()) {
+        fail(QStringLiteral("cannot read %1: %2").arg(m_path, sqlError(query.lastError())));
+        return std::nullopt;
+    }
+    QList<StoredSite> list;
+    while (query.next())
+        list.append({query.value(0).toString(), query.value(1).toInt(), query.value(2).toString(),
+                     query.value(3).toString(), query.value(4).toString()});
+    if (query.lastError().isValid()) {
+        fail(QStringLiteral("cannot read %1: %2").arg(m_path, sqlError(query.lastError())));
+        return std::nullopt;
+    }
+    return list;
+}
+
+std::optional<QList<HistoryEntry>> HistoryStore::history(const QString &domain)
+{
+    const ReadTransaction snapshot(QSqlDatabase::database(m_connection, false));
+    const auto list = analyses(domain);
+    if (!list)
+        return std::nullopt;
+    QSqlQuery names(QSqlDatabase::database(m_connection, false));
+    names.setForwardOnly(true);
+    names.prepare(QStringLiteral("SELECT site FROM sites WHERE analysis_id = ?"));
+
+    QList<HistoryEntry> entries;
+    entries.reserve(list->size());
+    std::optional<QSet<QString>> previous; // the sites of the last complete analysis so far
+    for (const StoredAnalysis &analysis : *list) {
+        HistoryEntry entry{analysis, std::nullopt, std::nullopt};
+        if (analysis.complete()) {
+            names.bindValue(0, analysis.id);
+            if (!names.exec()) {
+                fail(QStringLiteral("cannot read %1: %2").arg(m_path, sqlError(names.lastError())));
+                return std::nullopt;
+            }
+            QSet<QString> current;
+            current.reserve(analysis.sites);
+            while (names.next())
+                current.insert(names.value(0).toString());
+            if (previous) {
+                const auto [added, lost] = countNewAndLost(*previous, current);
+                entry.newSites = added;
+                entry.lostSites = lost;
+            }
+            previous = std::move(current);
+        }
+        entries.append(entry);
+    }
+    return entries;
+}
+
+std::optional<bool> HistoryStore::hasCompleteSince(const QString &domain, const QDateTime &since)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT COUNT(*) FROM analyses WHERE domain = ? AND outcome = ? AND finished_at >= ?"));
+    query.addBindValue(domain);
+    query.addBindValue(QStringLiteral("complete"));
+    query.addBindValue(storedTime(since));
+    if (!query.exec() || !query.next()) {
+        fail(QStringLiteral("cannot read %1: %2").arg(m_path, sqlError(query.lastError())));
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong() > 0;
+}
+
+} // namespace korvane

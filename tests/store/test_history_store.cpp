@@ -1,0 +1,446 @@
+// The history store: what is recorded reads back whole, new and lost sites, diffs from the
+// store and from JSON exports, and files that are not a store refused and left as they were.
+
+#include "core/texts.h"
+#include "export/exporter.h"
+#include "report/report_writer.h"
+#include "store/history_format.h"
+#include "store/history_store.h"
+
+#include "fake_view.h"
+#include "site_rows.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+#include <functional>
+
+using namespace korvane;
+using testing::Site;
+
+namespace {
+
+const QDateTime kStarted(QDate(2024, 5, 1), QTime(8, 0), QTimeZone(8 * 3600));
+
+// An analysis of `domain` as the command line hands it over: `total` nullopt when none was
+// read; `done` the walk's message; `stopped`: the walk ended without a report.
+FinishedAnalysis finished(const QString &domain, std::optional<double> total, const QList<Site> &sites,
+                          const QString &done = QString(), bool stopped = false, const QDateTime &started = kStarted)
+{
+    FinishedAnalysis a;
+    a.domain = domain;
+    a.engine = QStringLiteral("http://127.0.0.1:8080");
+    a.startedAt = started;
+    a.finishedAt = started.addSecs(42);
+    a.pagesRequested = 5;
+    a.pagesRead = 4;
+    AnalysisRecord &r = a.record;
+    r.State = texts::stateAnaing();
+    r.TotalResults = total;
+    r.PageCount = total.value_or(0) / 10;
+    r.DoneMessage = done;
+    if (!sites.isEmpty())
+        testing::addSites(r, sites);
+    testing::FakeView view;
+    view.domain = domain;
+    if (!stopped)
+        WriteReport(r, view);
+    else
+        view.status = texts::statusAnaing();
+    a.status = view.status;
+    a.report = view.result;
+    return a;
+}
+
+const QList<Site> kChineseSites{
+    {QStringLiteral("www.a.com"), 3, QStringLiteral("2011-7-9"), QStringLiteral("www.a.com/news/1.html")},
+    {QStringLiteral("名称.中国"), 1, QStringLiteral("3小时前"), QStringLiteral("名称.中国/页")},
+    {QStringLiteral("c.org"), 2, QStringLiteral("25分钟前"), QStringLiteral("c.org/q?w='x'")},
+    {QStringLiteral("d.cn"), 7, QStringLiteral("昨天"), QStringLiteral("d.cn/")},
+};
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// Runs SQL on a file straight through the driver, as another program would.
+bool rawSql(const QString &path, const QStringList &statements)
+{
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery query(db);
+        for (const QString &statement : statements)
+            ok = ok && query.exec(statement);
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    return ok;
+}
+
+StoredAnalysis analysisAt(const QString &domain, const QString &outcome, int day, qint64 sites)
+{
+    StoredAnalysis a;
+    a.domain = domain;
+    a.engine = QStringLiteral("http://127.0.0.1:8080");
+    a.startedAt = kStarted.addDays(day);
+    a.finishedAt = a.startedAt.addSecs(30);
+    a.outcome = outcome;
+    a.engineTotal = sites * 10;
+    a.sites = sites;
+    a.status = QStringLiteral("s");
+    a.version = QStringLiteral("test");
+    return a;
+}
+
+QList<StoredSite> sitesNamed(const QStringList &names)
+{
+    QList<StoredSite> sites;
+    for (const QString &name : names)
+        sites.append({name, 1, QStringLiteral("2024-5-1"), QStringLiteral("2024-05-01"), name + QStringLiteral("/x")});
+    return sites;
+}
+
+QStringList siteNames(const QList<StoredSite> &sites)
+{
+    QStringList names;
+    for (const StoredSite &site : sites)
+        names.append(site.site);
+    return names;
+}
+
+using Make = std::function<FinishedAnalysis()>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(Make)
+Q_DECLARE_METATYPE(std::function<bool(const QString &)>)
+Q_DECLARE_METATYPE(std::optional<qint64>)
+
+class TestHistoryStore : public QObject
+{
+    Q_OBJECT
+private slots:
+    void recordReadsBack_data();
+    void recordReadsBack();
+    void newAndLost_data();
+    void newAndLost();
+    void diffFromStoreAndFromExports_data();
+    void diffFromStoreAndFromExports();
+    void refused_data();
+    void refused();
+    void completeSince_data();
+    void completeSince();
+};
+
+void TestHistoryStore::recordReadsBack_data()
+{
+    QTest::addColumn<Make>("make");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<std::optional<qint64>>("total");
+
+    QTest::newRow("complete: Chinese sites, relative and unrecognised dates") << Make([] {
+        return finished(QStringLiteral("example.com"), 4050, kChineseSites);
+    }) << QStringLiteral("complete") << std::optional<qint64>(4050);
+    QTest::newRow("zero results: a total of 0, not NULL") << Make([] {
+        return finished(QStringLiteral("example.com"), 0, {});
+    }) << QStringLiteral("complete") << std::optional<qint64>(0);
+    QTest::newRow("no total read: NULL") << Make([] {
+        return finished(QStringLiteral("example.com"), std::nullopt, {}, texts::pageErrorMessage());
+    }) << QStringLiteral("page_error") << std::optional<qint64>();
+    QTest::newRow("walk stopped: the rows read so far") << Make([] {
+        return finished(QStringLiteral("example.com"), 120, kChineseSites.mid(0, 2), QString(), true);
+    }) << QStringLiteral("stopped") << std::optional<qint64>(120);
+    QTest::newRow("Chinese domain") << Make([] {
+        return finished(QStringLiteral("名称.中国"), 30, kChineseSites.mid(1, 1));
+    }) << QStringLiteral("complete") << std::optional<qint64>(30);
+    QTest::newRow("a domain that is SQL: stored as text, nothing dropped") << Make([] {
+        return finished(QStringLiteral("a.com'); DROP TABLE sites;--"), 40, kChineseSites);
+    }) << QStringLiteral("complete") << std::optional<qint64>(40);
+}
+
+void TestHistoryStore::recordReadsBack()
+{
+    QFETCH(Make, make);
+    QFETCH(QString, outcome);
+    QFETCH(std::optional<qint64>, total);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+    const FinishedAnalysis analysis = make();
+    const FinishedAnalysis other = finished(QStringLiteral("other.cn"), 10, kChineseSites.mid(3));
+    {
+        HistoryStore store;
+        QVERIFY2(store.open(path, HistoryStore::Access::ReadWrite), qPrintable(store.errorString()));
+        QVERIFY(store.record(other));
+        QVERIFY2(store.record(analysis), qPrintable(store.errorString()));
+    }
+    // Read back by another object, as a later run would.
+    HistoryStore store;
+    QVERIFY2(store.open(path, HistoryStore::Access::ReadOnly), qPrintable(store.errorString()));
+    const auto list = store.analyses(analysis.domain);
+    QVERIFY(list);
+    QCOMPARE(list->size(), 1);
+    const StoredAnalysis &a = list->first();
+    QVERIFY(a.id > 0);
+    QCOMPARE(a.domain, analysis.domain);
+    QCOMPARE(a.engine, analysis.engine);
+    QCOMPARE(a.startedAt, analysis.startedAt);
+    QCOMPARE(a.finishedAt, analysis.finishedAt);
+    QCOMPARE(a.outcome, outcome);
+    QCOMPARE(a.engineTotal, total);
+    QCOMPARE(a.pagesRequested, 5);
+    QCOMPARE(a.pagesRead, 4);
+    QCOMPARE(a.status, analysis.status);
+    QCOMPARE(a.version, QStringLiteral(KORVANE_VERSION));
+
+    const auto sites = store.sites(a.id);
+    QVERIFY(sites);
+    const QList<StoredSite> expected = storedSitesOf(analysis);
+    QCOMPARE(a.sites, qint64(expected.size()));
+    QCOMPARE(sites->size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        QCOMPARE(sites->at(i).site, expected.at(i).site);
+        QCOMPARE(sites->at(i).links, expected.at(i).links);
+        QCOMPARE(sites->at(i).latestDate, expected.at(i).latestDate);
+        QCOMPARE(sites->at(i).latestDateIso, isoDateOf(expected.at(i).latestDate, analysis.startedAt));
+        QCOMPARE(sites->at(i).latestAddress, expected.at(i).latestAddress);
+    }
+    // The other analysis and its rows are untouched.
+    const auto others = store.analyses(QStringLiteral("other.cn"));
+    QVERIFY(others && others->size() == 1);
+    const auto otherSites = store.sites(others->first().id);
+    QVERIFY(otherSites);
+    QCOMPARE(siteNames(*otherSites), QStringList{QStringLiteral("d.cn")});
+}
+
+void TestHistoryStore::newAndLost_data()
+{
+    QTest::addColumn<QStringList>("outcomes");
+    QTest::addColumn<QList<QStringList>>("siteLists");
+    QTest::addColumn<QList<int>>("added"); // -1: empty
+    QTest::addColumn<QList<int>>("lost");
+
+    const QString c = QStringLiteral("complete");
+    const QString a = QStringLiteral("a.cn"), b = QStringLiteral("b.cn"), d = QStringLiteral("d.cn"),
+                  e = QStringLiteral("e.cn");
+    QTest::newRow("the first complete analysis has neither") << QStringList{c} << QList<QStringList>{{a, b}}
+                                                              << QList<int>{-1} << QList<int>{-1};
+    QTest::newRow("one new, one lost") << QStringList{c, c} << QList<QStringList>{{a, b}, {b, d}} << QList<int>{-1, 1}
+                                       << QList<int>{-1, 1};
+    QTest::newRow("a stopped walk in between: empty, and not compared with")
+        << QStringList{c, QStringLiteral("stopped"), c} << QList<QStringList>{{a, b, d}, {a}, {a, b, d, e}}
+        << QList<int>{-1, -1, 1} << QList<int>{-1, -1, 0};
+    QTest::newRow("a site that comes back is new again")
+        << QStringList{c, c, c} << QList<QStringList>{{a, b}, {a}, {a, b}} << QList<int>{-1, 0, 1} << QList<int>{-1, 1, 0};
+    QTest::newRow("page error and refusal before the first complete one")
+        << QStringList{QStringLiteral("page_error"), QStringLiteral("refused"), c, c}
+        << QList<QStringList>{{a}, {}, {a, b}, {b}} << QList<int>{-1, -1, -1, 0} << QList<int>{-1, -1, -1, 1};
+}
+
+void TestHistoryStore::newAndLost()
+{
+    QFETCH(QStringList, outcomes);
+    QFETCH(QList<QStringList>, siteLists);
+    QFETCH(QList<int>, added);
+    QFETCH(QList<int>, lost);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("h.sqlite"));
+    {
+        HistoryStore store;
+        QVERIFY2(store.open(path, HistoryStore::Access::ReadWrite), qPrintable(store.errorString()));
+        // Recorded newest first: the history goes by finish time, not by id.
+        for (qsizetype i = outcomes.size() - 1; i >= 0; --i)
+            QVERIFY(store.record(analysisAt(QStringLiteral("x.com"), outcomes.at(i), int(i), siteLists.at(i).size()),
+                                 sitesNamed(siteLists.at(i))));
+        QVERIFY(store.record(analysisAt(QStringLiteral("y.com"), QStringLiteral("complete"), 1, 1), sitesNamed({QStringLiteral("e.cn")})));
+    }
+    HistoryStore store;
+    QVERIFY(store.open(path, HistoryStore::Access::ReadOnly));
+    const auto entries = store.history(QStringLiteral("x.com"));
+    QVERIFY2(entries, qPrintable(store.errorString()));
+    QCOMPARE(entries->size(), outcomes.size());
+    QList<int> seenAdded, seenLost;
+    for (qsizetype i = 0; i < entries->size(); ++i) {
+        QCOMPARE(entries->at(i).analysis.outcome, outcomes.at(i));
+        seenAdded.append(int(entries->at(i).newSites.value_or(-1)));
+        seenLost.append(int(entries->at(i).lostSites.value_or(-1)));
+    }
+    QCOMPARE(seenAdded, added);
+    QCOMPARE(seenLost, lost);
+}
+
+void TestHistoryStore::diffFromStoreAndFromExports_data()
+{
+    QTest::addColumn<QList<Site>>("before");
+    QTest::addColumn<QList<Site>>("after");
+    QTest::addColumn<QStringList>("added");
+    QTest::addColumn<QStringList>("lost");
+    QTest::addColumn<QStringList>("changed");
+
+    const auto site = [](const char *name, qint32 links) {
+        return Site{QString::fromUtf8(name), links, QStringLiteral("2小时前"), QString::fromUtf8(name) + QStringLiteral("/p")};
+    };
+    QTest::newRow("nothing changed") << QList<Site>{site("a.cn", 1)} << QList<Site>{site("a.cn", 1)} << QStringList{}
+                                     << QStringList{} << QStringList{};
+    QTest::newRow("new, lost and changed, in report order")
+        << QList<Site>{site("a.cn", 1), site("b.cn", 2), site("中文.cn", 3)}
+        << QList<Site>{site("z.cn", 5), site("中文.cn", 4), site("a.cn", 1), site("y.cn", 1)}
+        << QStringList{QStringLiteral("z.cn"), QStringLiteral("y.cn")} << QStringList{QStringLiteral("b.cn")}
+        << QStringList{QStringLiteral("中文.cn")};
+    QTest::newRow("from nothing") << QList<Site>{} << QList<Site>{site("a.cn", 2)} << QStringList{QStringLiteral("a.cn")}
+                                  << QStringList{} << QStringList{};
+}
+
+void TestHistoryStore::diffFromStoreAndFromExports()
+{
+    QFETCH(QList<Site>, before);
+    QFETCH(QList<Site>, after);
+    QFETCH(QStringList, added);
+    QFETCH(QStringList, lost);
+    QFETCH(QStringList, changed);
+
+    const FinishedAnalysis older = finished(QStringLiteral("x.com"), 100, before);
+    const FinishedAnalysis newer = finished(QStringLiteral("x.com"), 200, after, QString(), false, kStarted.addDays(7));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    HistoryStore store;
+    QVERIFY(store.open(dir.filePath(QStringLiteral("h.sqlite")), HistoryStore::Access::ReadWrite));
+    const auto from = store.record(older);
+    const auto to = store.record(newer);
+    QVERIFY(from && to);
+    const SiteDiff stored = diffSites(*store.analysis(*from).value(), *store.sites(*from), *store.analysis(*to).value(),
+                                      *store.sites(*to));
+
+    QString error;
+    const auto oldExport = analysesFromExport(exportDocument(older, {ExportFormat::Json}), &error);
+    const auto newExport = analysesFromExport(exportDocument(newer, {ExportFormat::Json}), &error);
+    QVERIFY2(oldExport && newExport, qPrintable(error));
+    const SiteDiff exported = diffSites(oldExport->first().analysis, oldExport->first().sites,
+                                        newExport->first().analysis, newExport->first().sites);
+
+    QCOMPARE(siteNames(stored.added), added);
+    QCOMPARE(siteNames(stored.lost), lost);
+    QStringList changedNames;
+    for (const LinkChange &change : stored.changed)
+        changedNames.append(change.site);
+    QCOMPARE(changedNames, changed);
+    // The same answer both ways, in every format (ids aside: files have none).
+    SiteDiff withoutIds = stored;
+    withoutIds.from.id = withoutIds.to.id = 0;
+    QCOMPARE(QString::fromUtf8(diffCsvBody(exported)), QString::fromUtf8(diffCsvBody(stored)));
+    QCOMPARE(diffJson(exported), diffJson(withoutIds));
+    QCOMPARE(QString::fromUtf8(diffText(exported, QStringLiteral("a"), QStringLiteral("b"))),
+             QString::fromUtf8(diffText(stored, QStringLiteral("a"), QStringLiteral("b"))));
+}
+
+void TestHistoryStore::refused_data()
+{
+    // How the file at `path` is made; `mentions`: what the refusal says.
+    QTest::addColumn<std::function<bool(const QString &)>>("make");
+    QTest::addColumn<QString>("mentions");
+
+    using Maker = std::function<bool(const QString &)>;
+    const auto storeWithRows = [](const QString &path) {
+        HistoryStore store;
+        if (!store.open(path, HistoryStore::Access::ReadWrite))
+            return false;
+        QList<StoredSite> many;
+        for (int i = 0; i < 3000; ++i)
+            many.append({QStringLiteral("site%1.cn").arg(i), i, QStringLiteral("2024-5-1"), QString(), QStringLiteral("x")});
+        return store.record(analysisAt(QStringLiteral("x.com"), QStringLiteral("complete"), 0, 3000), many).has_value();
+    };
+    const QString notOurs = QStringLiteral("is not a Korvane history store");
+    QTest::newRow("a text file") << Maker([](const QString &path) {
+        return QFile::copy(QStringLiteral(KORVANE_TEST_DATA_DIR "/store/not_a_store.txt"), path);
+    }) << notOurs;
+    QTest::newRow("an empty file") << Maker([](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly);
+    }) << notOurs;
+    QTest::newRow("another program's SQLite database") << Maker([](const QString &path) {
+        return rawSql(path, {QStringLiteral("CREATE TABLE analyses (x TEXT)"), QStringLiteral("INSERT INTO analyses VALUES ('a')")});
+    }) << notOurs;
+    QTest::newRow("a store cut short in the middle of a page") << Maker([storeWithRows](const QString &path) {
+        return storeWithRows(path) && QFile::resize(path, QFileInfo(path).size() / 2 + 100);
+    }) << notOurs;
+    QTest::newRow("a store cut short at a page's end") << Maker([storeWithRows](const QString &path) {
+        return storeWithRows(path) && QFile::resize(path, 4096 * 3);
+    }) << notOurs;
+    QTest::newRow("a store of a later version") << Maker([](const QString &path) {
+        {
+            HistoryStore store;
+            if (!store.open(path, HistoryStore::Access::ReadWrite))
+                return false;
+        }
+        return rawSql(path, {QStringLiteral("PRAGMA user_version = %1").arg(HistoryStore::kSchemaVersion + 1)});
+    }) << QStringLiteral("later Korvane");
+}
+
+void TestHistoryStore::refused()
+{
+    QFETCH(std::function<bool(const QString &)>, make);
+    QFETCH(QString, mentions);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+    QVERIFY(make(path));
+    const QByteArray before = bytesOf(path);
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+
+    for (const auto access : {HistoryStore::Access::ReadWrite, HistoryStore::Access::ReadOnly}) {
+        HistoryStore store;
+        QVERIFY(!store.open(path, access));
+        QVERIFY2(store.errorString().contains(mentions) && store.errorString().contains(path),
+                 qPrintable(store.errorString()));
+        QVERIFY(!store.record(finished(QStringLiteral("a.cn"), 1, {})));
+    }
+    QCOMPARE(bytesOf(path), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), files);
+}
+
+void TestHistoryStore::completeSince_data()
+{
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<qint64>("sinceOffsetMs"); // from the analysis's finish
+    QTest::addColumn<bool>("found");
+
+    QTest::newRow("complete, finished after since") << QStringLiteral("complete") << qint64(-1) << true;
+    QTest::newRow("complete, finished exactly at since") << QStringLiteral("complete") << qint64(0) << true;
+    QTest::newRow("complete, finished before since") << QStringLiteral("complete") << qint64(1) << false;
+    QTest::newRow("page error, finished after since") << QStringLiteral("page_error") << qint64(-1) << false;
+    QTest::newRow("stopped, finished after since") << QStringLiteral("stopped") << qint64(-1) << false;
+}
+
+void TestHistoryStore::completeSince()
+{
+    QFETCH(QString, outcome);
+    QFETCH(qint64, sinceOffsetMs);
+    QFETCH(bool, found);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    HistoryStore store;
+    QVERIFY(store.open(dir.filePath(QStringLiteral("h.sqlite")), HistoryStore::Access::ReadWrite));
+    const StoredAnalysis a = analysisAt(QStringLiteral("x.com"), outcome, 0, 0);
+    QVERIFY(store.record(a, {}));
+    QCOMPARE(store.hasCompleteSince(QStringLiteral("x.com"), a.finishedAt.addMSecs(sinceOffsetMs)), std::optional<bool>(found));
+    QCOMPARE(store.hasCompleteSince(QStringLiteral("y.com"), a.finishedAt.addDays(-1)), std::optional<bool>(false));
+}
+
+QTEST_GUILESS_MAIN(TestHistoryStore)
+#include "test_history_store.moc"
