@@ -1278,6 +1278,7 @@ void TestE2eCli::recordedHistory_data()
     QTest::newRow("text") << QStringLiteral("text");
     QTest::newRow("csv") << QStringLiteral("csv");
     QTest::newRow("json") << QStringLiteral("json");
+    QTest::newRow("html: the history page") << QStringLiteral("html");
 }
 
 // Four recorded analyses of a.cn: 7 sites, then 5 (two lost), a walk that stopped, then 9
@@ -1313,7 +1314,26 @@ void TestE2eCli::recordedHistory()
     QCOMPARE(history.exitCode, 0);
     QCOMPARE(history.err, QString());
     QStringList outcomes, added, lost;
-    if (format == QLatin1String("json")) {
+    if (format == QLatin1String("html")) {
+        // The analyses table, one row an analysis: id, start, end, outcome, total, sites, new, lost.
+        const QString table = history.out.section(QStringLiteral("<table class=\"history"), 1).section(QStringLiteral("</table>"), 0, 0);
+        QStringList rows = table.section(QStringLiteral("<tbody>"), 1).split(QStringLiteral("<tr>"));
+        rows.removeFirst(); // what stands before the first row
+        QCOMPARE(rows.size(), 4);
+        const QHash<QString, QString> names{{QStringLiteral("完成"), QStringLiteral("complete")}, {QStringLiteral("中止"), QStringLiteral("stopped")}};
+        for (const QString &row : rows) {
+            const QStringList cells = row.trimmed().split(QStringLiteral("<td>"), Qt::SkipEmptyParts);
+            QCOMPARE(cells.size(), 8);
+            outcomes.append(names.value(cells[3], cells[3]));
+            const QString lostCell = cells[7].section(QLatin1Char('<'), 0, 0).trimmed(); // the last row ends the body
+            added.append(cells[6] == QStringLiteral("—") ? QString() : cells[6]);
+            lost.append(lostCell == QStringLiteral("—") ? QString() : lostCell);
+        }
+        // The latest change lists the four new sites; the line chart has a point per analysis with a total.
+        for (const QString &site : sorted(exportedSites(exports[3]) - exportedSites(exports[1])))
+            QVERIFY2(history.out.contains(site), qPrintable(site));
+        QVERIFY(history.out.contains(QStringLiteral("default-src 'none'")));
+    } else if (format == QLatin1String("json")) {
         const QJsonObject object = QJsonDocument::fromJson(history.out.toUtf8()).object();
         QCOMPARE(object.value(QLatin1String("domain")).toString(), a);
         for (const QJsonValue &value : object.value(QLatin1String("analyses")).toArray()) {
@@ -1350,6 +1370,9 @@ void TestE2eCli::recordedHistory()
     QCOMPARE(outcomes, (QStringList{complete, complete, QStringLiteral("stopped"), complete}));
     QCOMPARE(added, (QStringList{QString(), QStringLiteral("0"), QString(), QStringLiteral("4")}));
     QCOMPARE(lost, (QStringList{QString(), QStringLiteral("2"), QString(), QStringLiteral("0")}));
+
+    if (format == QLatin1String("html"))
+        return; // diff has no page of its own: the history page shows the latest change
 
     // The default diff: the two latest complete analyses (the stopped walk is passed over).
     const CliRun diff = runCli({QStringLiteral("diff"), QStringLiteral("--store"), store, QStringLiteral("--format"), format,
