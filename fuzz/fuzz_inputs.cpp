@@ -10,6 +10,8 @@
 #include "core/numbers.h"
 #include "core/texts.h"
 #include "notice/notice_bar.h"
+#include "parse/later_layout.h"
+#include "parse/page_kind.h"
 #include "parse/result_page.h"
 #include "parse/result_total.h"
 #include "report/report_writer.h"
@@ -162,7 +164,14 @@ QStringList runResultsPageInput(const QByteArray &input)
     // The first results page: the engine's total.
     AnalysisRecord first;
     first.State = texts::stateAnaing();
-    ReadResultTotal(*document, first);
+    const bool totalRead = ReadResultTotal(*document, first);
+    // What the query page is: a total read is always the answer, and a page walked without a
+    // total is one that shows results.
+    const QueryPageKind kind = ClassifyQueryPage(*document, totalRead);
+    if ((kind == QueryPageKind::Total) != totalRead)
+        problems.append(QStringLiteral("a total read, but the page is classed otherwise"));
+    if (kind == QueryPageKind::ResultsWithoutTotal && ReadLaterEntries(*document).isEmpty())
+        problems.append(QStringLiteral("walked without a total, but no entry to read"));
     if (first.PageCount < 0 || !std::isfinite(first.PageCount))
         problems.append(QStringLiteral("PageCount %1 after the total").arg(first.PageCount));
     if (first.PageCount > 0 && (!first.TotalResults || *first.TotalResults <= 0))

@@ -15,7 +15,8 @@ namespace korvane::fuzzing {
 // `body` receives the page bytes that follow.
 QByteArray splitContentType(const QByteArray &input, QByteArray &body);
 
-// Results page: decodeHtml -> Document::parse -> ReadResultTotal on one record; then, on a
+// Results page: decodeHtml -> Document::parse -> ReadResultTotal on one record and
+// ClassifyQueryPage; then, on a
 // fresh record whose PageCount is taken from the input's second byte, ParseResultPage twice
 // (the second time the page is a repeat) and WriteReport into a plain-string view (testing::FakeView).
 QStringList runResultsPageInput(const QByteArray &input);

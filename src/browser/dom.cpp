@@ -649,6 +649,98 @@ ElementList Element::cells() const
     return ElementList(m_document, childElements(m_node, {"td", "th"}));
 }
 
+QString Element::getAttribute(QLatin1StringView name) const
+{
+    const QByteArray lower = QByteArray(name.data(), name.size()).toLower();
+    return attributeText(m_node, lower.constData());
+}
+
+namespace {
+
+bool isClassSeparator(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+// Calls `match` with each class token of the element (UTF-8, not terminated) until it returns
+// true; returns whether one did. No allocation for the usual single-text-node attribute.
+template <typename Match>
+bool anyClassToken(const xmlNode *node, Match match)
+{
+    const xmlAttr *attr = findAttribute(node, "class");
+    if (attr == nullptr)
+        return false;
+    QByteArray joined;
+    const char *text = nullptr;
+    if (attr->children != nullptr && attr->children->next == nullptr && attr->children->type == XML_TEXT_NODE) {
+        text = chars(attr->children->content);
+    } else {
+        appendAttributeValue(attr, joined);
+        text = joined.constData();
+    }
+    if (text == nullptr)
+        return false;
+    const char *p = text;
+    while (*p != 0) {
+        while (*p != 0 && isClassSeparator(*p))
+            ++p;
+        const char *start = p;
+        while (*p != 0 && !isClassSeparator(*p))
+            ++p;
+        if (p > start && match(start, size_t(p - start)))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool Element::hasClass(QLatin1StringView token) const
+{
+    return anyClassToken(m_node, [&](const char *start, size_t length) {
+        return length == size_t(token.size()) && std::memcmp(start, token.data(), length) == 0;
+    });
+}
+
+bool Element::hasClassStartingWith(QLatin1StringView prefix) const
+{
+    return anyClassToken(m_node, [&](const char *start, size_t length) {
+        return length >= size_t(prefix.size()) && std::memcmp(start, prefix.data(), size_t(prefix.size())) == 0;
+    });
+}
+
+ElementList Element::getElementsByTagName(const QString &tagName) const
+{
+    const QByteArray wanted = tagName.toUtf8().toLower();
+    const bool all = wanted == "*";
+    std::vector<xmlNode *> found;
+    forEachElement(m_node, [&](const xmlNode *node) {
+        if (all || asciiEqualsLower(node->name, wanted.constData()))
+            found.push_back(const_cast<xmlNode *>(node));
+        return true;
+    });
+    return ElementList(m_document, std::move(found));
+}
+
+bool Element::contains(const Element &other) const
+{
+    for (const xmlNode *node = other.m_node; node != nullptr; node = node->parent) {
+        if (node == m_node)
+            return true;
+    }
+    return false;
+}
+
+bool Element::hasAncestorNamed(QLatin1StringView tagName) const
+{
+    const QByteArray lower = QByteArray(tagName.data(), tagName.size()).toLower();
+    for (const xmlNode *node = m_node->parent; node != nullptr; node = node->parent) {
+        if (isElementNamed(node, lower.constData()))
+            return true;
+    }
+    return false;
+}
+
 // --- ElementList -----------------------------------------------------------------------------
 
 Element ElementList::item(int index) const

@@ -55,6 +55,20 @@ public:
     // A TR's cells: its TD and TH children.
     ElementList cells() const;
 
+    // The value of attribute `name` (ASCII, any case); empty when absent.
+    QString getAttribute(QLatin1StringView name) const;
+    // Whether the class attribute holds `token` among its white-space separated tokens
+    // (exact, case-sensitive), or a token that starts with `prefix`.
+    bool hasClass(QLatin1StringView token) const;
+    bool hasClassStartingWith(QLatin1StringView prefix) const;
+    // Descendant elements with that tag name (case-insensitive; "*" for all), in document
+    // order; the element itself is not among them.
+    ElementList getElementsByTagName(const QString &tagName) const;
+    // Whether `other` lies inside this element (this element itself included).
+    bool contains(const Element &other) const;
+    // Whether an ancestor of this element has that tag name (case-insensitive).
+    bool hasAncestorNamed(QLatin1StringView tagName) const;
+
     bool operator==(const Element &other) const { return m_node == other.m_node; }
 
 private:

@@ -1,6 +1,7 @@
 #include "history_commands.h"
 
 #include "batch_run.h"
+#include "export/html_report.h"
 #include "store/history_format.h"
 #include "store/history_store.h"
 
@@ -48,14 +49,15 @@ struct Common
                                             "DBNAME (default: $KORVANE_STORE, else history.sqlite in the user's data "
                                             "folder, ~/.local/share/korvane-cli)."),
                              QStringLiteral("PATH")};
-    QCommandLineOption format{QStringLiteral("format"), QStringLiteral("text (the default), csv or json."),
+    QCommandLineOption format{QStringLiteral("format"), QStringLiteral("text (the default), csv or json; history also html (one page with a chart)."),
                               QStringLiteral("FORMAT"), QStringLiteral("text")};
     QCommandLineOption noBom{QStringLiteral("no-bom"), QStringLiteral("CSV without the UTF-8 byte-order mark.")};
 };
 
-// Parses a sub-command's arguments; nullopt when it may go on, else the exit status.
+// Parses a sub-command's arguments; nullopt when it may go on, else the exit status. `html`:
+// the command also draws an HTML page.
 std::optional<int> parse(QCommandLineParser &parser, const Common &common, const QStringList &arguments,
-                         ExportFormat *format)
+                         ExportFormat *format, bool html = false)
 {
     parser.addHelpOption();
     parser.addOptions({common.store, common.format, common.noBom});
@@ -68,8 +70,9 @@ std::optional<int> parse(QCommandLineParser &parser, const Common &common, const
         return printOut(help);
     }
     const auto named = exportFormatNamed(parser.value(common.format));
-    if (!named || *named == ExportFormat::Html)
-        return failWith(QStringLiteral("--format takes text, csv or json, not \"%1\"").arg(parser.value(common.format)),
+    if (!named || (*named == ExportFormat::Html && !html))
+        return failWith(QStringLiteral("--format takes text, csv, json%1, not \"%2\"")
+                            .arg(html ? QStringLiteral(" or html") : QString(), parser.value(common.format)),
                         kExitUsage);
     *format = *named;
     return std::nullopt;
@@ -82,6 +85,58 @@ bool openStore(HistoryStore &store, const QCommandLineParser &parser, const Comm
         return true;
     printErr(store.errorString());
     return false;
+}
+
+// The history page's data: every analysis with its new and lost sites, and what changed
+// between the two latest complete analyses. nullopt when the store could not be read.
+std::optional<HistoryReport> historyReport(HistoryStore &store, const QString &domain,
+                                           const QList<HistoryEntry> &entries)
+{
+    HistoryReport report;
+    report.domain = domain;
+    QList<const StoredAnalysis *> complete;
+    for (const HistoryEntry &entry : entries) {
+        const StoredAnalysis &a = entry.analysis;
+        HistoryPoint point;
+        point.id = a.id;
+        point.startedAt = a.startedAt.toLocalTime();
+        point.finishedAt = a.finishedAt.toLocalTime();
+        point.outcome = a.outcome;
+        point.engineTotal = a.engineTotal;
+        if (a.outcome != outcomeName(AnalysisOutcome::Stopped))
+            point.sites = int(a.sites);
+        if (entry.newSites)
+            point.newSites = int(*entry.newSites);
+        if (entry.lostSites)
+            point.lostSites = int(*entry.lostSites);
+        report.analyses.append(point);
+        if (a.complete())
+            complete.append(&a);
+    }
+    if (complete.size() < 2)
+        return report;
+    const StoredAnalysis &from = *complete.at(complete.size() - 2);
+    const StoredAnalysis &to = *complete.constLast();
+    const auto fromSites = store.sites(from.id);
+    const auto toSites = store.sites(to.id);
+    if (!fromSites || !toSites)
+        return std::nullopt;
+    const SiteDiff diff = diffSites(from, *fromSites, to, *toSites);
+    QHash<QString, QString> datesBefore;
+    for (const StoredSite &site : *fromSites)
+        datesBefore.insert(site.site, site.latestDate);
+    HistoryDiff latest;
+    latest.fromId = from.id;
+    latest.toId = to.id;
+    for (const StoredSite &site : diff.added)
+        latest.newSites.append(site.site);
+    for (const StoredSite &site : diff.lost)
+        latest.lostSites.append(site.site);
+    for (const LinkChange &change : diff.changed)
+        latest.changed.append({change.site, change.linksBefore, change.linksAfter, datesBefore.value(change.site),
+                               change.latestDate});
+    report.latestDiff = latest;
+    return report;
 }
 
 void warnIfIncomplete(const StoredAnalysis &analysis, const QString &name)
@@ -104,7 +159,7 @@ int runHistory(const QStringList &arguments)
     parser.addPositionalArgument(QStringLiteral("DOMAIN"), QStringLiteral("The domain, as it was analysed."));
     Common common;
     ExportFormat format = ExportFormat::Text;
-    if (const auto status = parse(parser, common, arguments, &format))
+    if (const auto status = parse(parser, common, arguments, &format, true))
         return *status;
     const QStringList positional = parser.positionalArguments().mid(1);
     if (positional.size() != 1 || positional.first().trimmed().isEmpty()) {
@@ -123,7 +178,12 @@ int runHistory(const QStringList &arguments)
     case ExportFormat::Text: return printOut(historyText(domain, *entries));
     case ExportFormat::Csv: return printOut(historyCsvHead(!parser.isSet(common.noBom)) + historyCsvBody(*entries));
     case ExportFormat::Json: return printOut(jsonLine(historyJson(domain, *entries)));
-    case ExportFormat::Html: break;
+    case ExportFormat::Html: {
+        const auto report = historyReport(store, domain, *entries);
+        if (!report)
+            return failWith(store.errorString(), kExitUsage);
+        return printOut(htmlHistoryPage(*report));
+    }
     }
     return kExitUsage;
 }

@@ -135,7 +135,8 @@ int main(int argc, char *argv[])
         "  3      the search engine refused (asked for a verification): that domain's report\n"
         "         holds what was read before, the domains after it are not analysed\n"
         "  4      the output could not be written; the run ended there\n"
-        "  5      a page of the search engine was in a layout that could not be read\n"
+        "  5      the search engine's pages could not be read (a page layout this program does\n"
+        "         not know): that domain's report says so; the next domains are analysed\n"
         "  128+N  interrupted by signal N (130 for Ctrl+C); FILE keeps the domains finished\n"
         "When domains end differently, 4 wins over 3, 3 over 5, 5 over 1, and 1 over 0."));
     parser.addHelpOption();

@@ -36,6 +36,16 @@ struct AnalysisRecord
     QString LastFirstEntry;             // first entry of the last page read (repeat test)
     QString DoneMessage;                // completion status that replaces the default one
 
+    // Beside the record proper, kept by the page walk:
+    // - TotalMissing: this analysis has read no total (nor a "no results" answer) yet; set at
+    //   every start, cleared when the query page gives one;
+    // - WalkWithoutTotal: the query page showed results but no total (the engine's pages since
+    //   2023): the walk runs until the engine runs out of pages;
+    // - EntriesRead: result entries tallied in this analysis.
+    bool TotalMissing = false;
+    bool WalkWithoutTotal = false;
+    qint64 EntriesRead = 0;
+
     // Beside the table: site text -> row, so that a large table is searched in constant time.
     // Rows and their order are the columns'; this only finds them. Kept by TallyLink.
     QHash<QString, int> SiteRowIndex;

@@ -22,6 +22,8 @@ AnalysisOutcome outcomeOf(const AnalysisRecord &record)
         return AnalysisOutcome::Stopped;
     if (record.DoneMessage == texts::refusalMessage())
         return AnalysisOutcome::Refused;
+    if (record.DoneMessage == texts::unreadableMessage())
+        return AnalysisOutcome::Unreadable;
     if (record.DoneMessage == texts::pageErrorMessage())
         return AnalysisOutcome::PageError;
     return AnalysisOutcome::Complete;

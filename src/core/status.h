@@ -15,7 +15,8 @@ void ShowStatus(const AnalysisRecord &record, FormView &view, const QString &key
 // - Refused: the engine asked for a verification; the report holds what was read before;
 // - Stopped: an unexpected failure stopped the walk before its report (the state is "COMP" with
 //   the stopped message, or still "ANAING" when the walk never ended);
-// - Unreadable: the engine's page was in a layout that could not be recognised.
+// - Unreadable: the engine's pages were not understood (no total, no entry, no "no results"
+//   answer; or a positive total and nothing tallied): the report says so, not "no site".
 enum class AnalysisOutcome { Complete, PageError, Refused, Stopped, Unreadable };
 AnalysisOutcome outcomeOf(const AnalysisRecord &record);
 

@@ -24,6 +24,8 @@ inline QString pageErrorMessage()
 inline QString refusalMessage() { return QStringLiteral("分析中止，搜索引擎要求安全验证，请稍后再试！"); }
 // Completion message of a walk that an unexpected failure stopped before its report.
 inline QString stoppedMessage() { return QStringLiteral("分析中止，出现了意外的错误，您可以尝试再次分析！"); }
+// Completion message of an analysis whose pages the program could not read as results pages.
+inline QString unreadableMessage() { return QStringLiteral("分析中止，搜索引擎的页面格式无法识别！"); }
 // Completion message when no linking site was found.
 inline QString noSiteMessage() { return QStringLiteral("分析已完成，未找到外链网站！"); }
 

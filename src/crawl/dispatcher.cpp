@@ -8,6 +8,7 @@
 #include "core/texts.h"
 #include "module_pub.h"
 #include "notice/notice_bar.h"
+#include "parse/page_kind.h"
 #include "parse/result_page.h"
 #include "parse/result_total.h"
 #include "report/report_writer.h"
@@ -109,7 +110,35 @@ void Form1Logic::handleQueryPage()
     if (!document)
         fail(FailureCode::ObjectRequired, QStringLiteral("no document"));
 
-    ReadResultTotal(*document, m_record);
+    const bool totalRead = ReadResultTotal(*document, m_record);
+    switch (ClassifyQueryPage(*document, totalRead)) {
+    case QueryPageKind::Total:
+        m_record.TotalMissing = false;
+        // A total that is not 0 but gives no page to walk (negative, or beyond what a page
+        // index can hold) is not a finding of "no linking site".
+        if (m_record.PageCount <= 0 && m_record.TotalResults.value_or(0) != 0) {
+            m_record.DoneMessage = texts::unreadableMessage();
+            finishWalk();
+            return;
+        }
+        break;
+    case QueryPageKind::NoResults: // the engine's "no results" is a total of 0
+        m_record.TotalMissing = false;
+        break;
+    case QueryPageKind::ResultsWithoutTotal:
+        // Pages without a total: walk every page the engine serves, until it runs out.
+        m_record.WalkWithoutTotal = true;
+        m_record.PageUrls = QStringList(kEngineMaxPages + 1);
+        m_record.PageCount = kEngineMaxPages;
+        break;
+    case QueryPageKind::Unreadable:
+        // Neither a total, nor results, nor the engine's "no results": a page this program
+        // does not understand. "No linking site" would be a claim it cannot make.
+        m_record.PageCount = 0;
+        m_record.DoneMessage = texts::unreadableMessage();
+        finishWalk();
+        return;
+    }
     const int last = lastWalkedPage();
     if (last < 0) {
         finishWalk();
@@ -150,6 +179,13 @@ void Form1Logic::handleResultsPage()
 
 void Form1Logic::finishWalk()
 {
+    // Without a total, the report's total is what the walk read.
+    if (m_record.WalkWithoutTotal)
+        m_record.TotalResults = double(m_record.EntriesRead);
+    // A walk that went through the pages the engine promised and found nothing on them did
+    // not understand them.
+    if (m_record.DoneMessage.isEmpty() && !m_record.siteTableAllocated() && m_record.PageCount > 0)
+        m_record.DoneMessage = texts::unreadableMessage();
     WriteReport(m_record, m_view);
     m_view.setMousePointer(0);
     emit analysisFinished();

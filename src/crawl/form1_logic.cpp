@@ -55,6 +55,9 @@ void Form1Logic::OnAnalyseClick()
     m_view.setMarkerText(m_view.domainText());
     m_record.LastFirstEntry.clear();
     m_record.DoneMessage.clear();
+    m_record.TotalMissing = true;
+    m_record.WalkWithoutTotal = false;
+    m_record.EntriesRead = 0;
     navigate(AddCacheBuster(queryAddress(m_origins, m_view.domainText()), m_clock()));
 }
 

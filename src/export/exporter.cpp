@@ -29,13 +29,6 @@ qsizetype reportRowCount(const FinishedAnalysis &analysis)
     return rows;
 }
 
-// The figure of the report's 外链总数: the engine's total when this analysis read a positive
-// one, else 0 (the record keeps an earlier analysis's total until a new one is read).
-double engineTotal(const AnalysisRecord &record)
-{
-    return record.PageCount > 0 ? record.TotalResults.value_or(0) : 0;
-}
-
 QByteArray utf8Bom() { return QByteArrayLiteral("\xEF\xBB\xBF"); }
 
 // isoDateOf for the rows of one analysis: the engine shows the same few date texts again and
@@ -59,12 +52,13 @@ private:
 
 } // namespace
 
+// The engine's total when this analysis read a positive one, else 0 (the record keeps an
+// earlier analysis's total until a new one is read).
 std::optional<qint64> FinishedAnalysis::engineTotal() const
 {
-    if (!record.TotalResults)
+    if (record.TotalMissing || record.WalkWithoutTotal)
         return std::nullopt;
-    const double total = korvane::engineTotal(record);
-    return total >= 9.0e18 ? qint64(9.0e18) : qint64(total);
+    return record.PageCount > 0 ? qint64(record.TotalResults.value_or(0)) : 0;
 }
 
 std::optional<ExportFormat> exportFormatNamed(const QString &name)
@@ -119,8 +113,17 @@ QString isoDateOf(const QString &dateText, const QDateTime &startedAt)
 
     qsizetype at = 0;
     const qint64 first = number(at, 7);
-    if (first < 0)
-        return QString();
+    if (first < 0) {
+        // "昨天" and "前天" (yesterday, the day before), with or without a time after them.
+        qint64 days = 0;
+        if (dateText.startsWith(u"昨天"))
+            days = 1;
+        else if (dateText.startsWith(u"前天"))
+            days = 2;
+        if (days == 0 || !startedAt.isValid())
+            return QString();
+        return isoDateTime(startedAt.addDays(-days));
+    }
     if (at == 4 && dateText.size() > 4 && dateText.at(4) == QLatin1Char('-')) {
         // "Y-M-D": a four-digit year, a month and a day of one or two digits, nothing more.
         ++at;
@@ -134,13 +137,28 @@ QString isoDateOf(const QString &dateText, const QDateTime &startedAt)
         const QDate date{int(first), int(month), int(day)};
         return date.isValid() ? date.toString(Qt::ISODate) : QString();
     }
-    // "N小时前" or "N分钟前".
     const QStringView unit = QStringView(dateText).mid(at);
+    if (at == 4 && unit.startsWith(u"年")) {
+        // "Y年M月D日", as the engine's later pages write dates.
+        ++at;
+        const qint64 month = number(at, 2);
+        if (month < 0 || at >= dateText.size() || dateText.at(at) != u'月')
+            return QString();
+        ++at;
+        const qint64 day = number(at, 2);
+        if (day < 0 || at >= dateText.size() || dateText.at(at) != u'日')
+            return QString();
+        const QDate date{int(first), int(month), int(day)};
+        return date.isValid() ? date.toString(Qt::ISODate) : QString();
+    }
+    // "N小时前", "N分钟前" or "N天前".
     qint64 seconds = 0;
     if (unit == QStringLiteral("小时前"))
         seconds = first * 3600;
     else if (unit == QStringLiteral("分钟前"))
         seconds = first * 60;
+    else if (unit == QStringLiteral("天前"))
+        seconds = first * 86400;
     else
         return QString();
     return startedAt.isValid() ? isoDateTime(startedAt.addSecs(-seconds)) : QString();
@@ -252,7 +270,8 @@ QJsonObject exportJson(const FinishedAnalysis &analysis)
         {QStringLiteral("finished_at"), isoDateTime(analysis.finishedAt)},
         {QStringLiteral("status"), analysis.status},
         {QStringLiteral("outcome"), outcomeName(analysis.outcome())},
-        {QStringLiteral("engine_total"), engineTotal(r)},
+        {QStringLiteral("engine_total"), analysis.engineTotal() ? QJsonValue(*analysis.engineTotal())
+                                                                : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("sites"), analysis.hasReport() ? QJsonValue(qint64(rowCount)) : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("pages_requested"), analysis.pagesRequested},
         {QStringLiteral("pages_read"), analysis.pagesRead},

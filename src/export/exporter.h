@@ -27,11 +27,13 @@ struct FinishedAnalysis
     int pagesRead = 0;      // of those, pages that loaded and were read (not failed, not refused)
 
     AnalysisOutcome outcome() const { return outcomeOf(record); }
+    // The engine's total as the report's 外链总数 shows it when this analysis read one (the
+    // engine's "no results" answer counts as 0); nullopt when it read none: the query page
+    // was not read, showed no total (the walk counted the entries instead), or was not
+    // understood.
+    std::optional<qint64> engineTotal() const;
     // Whether the analysis ended with its report (every outcome but Stopped).
     bool hasReport() const { return outcome() != AnalysisOutcome::Stopped; }
-    // The engine's total as the report gives it (0 when this analysis read no positive one);
-    // nullopt when no total was read.
-    std::optional<qint64> engineTotal() const;
 };
 
 enum class ExportFormat { Text, Csv, Json, Html };
@@ -51,7 +53,9 @@ QString outcomeName(AnalysisOutcome outcome);
 QString isoDateTime(const QDateTime &time);
 // The ISO 8601 form of a date as the report shows it:
 //  - a calendar date "Y-M-D" becomes "YYYY-MM-DD" ("2011-7-9" -> "2011-07-09");
-//  - "N小时前" and "N分钟前" become `startedAt` minus N hours or minutes, as isoDateTime;
+//  - "Y年M月D日" becomes "YYYY-MM-DD" too;
+//  - "N小时前", "N分钟前" and "N天前" become `startedAt` minus N hours, minutes or days, and a
+//    text starting with "昨天" or "前天" `startedAt` minus one or two days, as isoDateTime;
 //  - anything else (an impossible date included) gives an empty text.
 QString isoDateOf(const QString &dateText, const QDateTime &startedAt);
 
@@ -78,7 +82,7 @@ QByteArray exportDocument(const FinishedAnalysis &analysis, const ExportOptions 
 bool saveExport(const QString &path, const QByteArray &bytes, QString *error);
 
 // The JSON object of one analysis: domain, engine, started_at, finished_at, status, outcome,
-// engine_total (the figure of the report's 外链总数), sites (null without a report),
+// engine_total (the figure of the report's 外链总数; null when no total was read), sites (null without a report),
 // pages_requested, pages_read and rows (site, links, latest_date, latest_date_iso or null,
 // latest_address; empty without a report).
 QJsonObject exportJson(const FinishedAnalysis &analysis);

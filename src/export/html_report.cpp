@@ -148,11 +148,13 @@ void appendRow(QString &out, std::initializer_list<QStringView> cells)
     out += QLatin1Char('\n');
 }
 
-// The figure of the report's 外链总数 for this analysis.
+// The figure of the report's 外链总数 for this analysis: the engine's total, or the entries read
+// when its pages show no total; none when no total was read at all.
 std::optional<qint64> totalOf(const FinishedAnalysis &analysis)
 {
-    const AnalysisRecord &r = analysis.record;
-    return r.PageCount > 0 ? qint64(r.TotalResults.value_or(0)) : 0;
+    if (analysis.record.WalkWithoutTotal)
+        return analysis.record.EntriesRead;
+    return analysis.engineTotal();
 }
 
 // Rows of the report's table (1..N); none without a report or for a table with unequal columns.
@@ -362,6 +364,8 @@ QString outcomeLabel(const QString &name)
         return QStringLiteral("安全验证");
     if (name == outcomeName(AnalysisOutcome::Stopped))
         return QStringLiteral("中止");
+    if (name == outcomeName(AnalysisOutcome::Unreadable))
+        return QStringLiteral("无法识别");
     return name;
 }
 

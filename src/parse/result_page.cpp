@@ -4,6 +4,8 @@
 #include "core/failure.h"
 #include "core/numbers.h"
 #include "core/texts.h"
+#include "parse/later_layout.h"
+#include "parse/page_kind.h"
 #include "tally/site_table.h"
 
 #include <limits>
@@ -87,7 +89,8 @@ void tallyAddressLine(AnalysisRecord &record, const QString &line)
         && !pieces.at(dateIndex + 1).isEmpty())
         ++dateIndex;
     const QString &date = pieces.at(dateIndex);
-    TallyLink(record, decodeCharacterReferences(address), decodeCharacterReferences(date));
+    TallyLink(record, WithoutScheme(decodeCharacterReferences(address)), decodeCharacterReferences(date));
+    ++record.EntriesRead;
 }
 
 void readEntries(const Document &document, AnalysisRecord &record)
@@ -113,6 +116,41 @@ void readEntries(const Document &document, AnalysisRecord &record)
     }
 }
 
+// The later layout: one DIV per result. The repeat key is the first entry's address and date;
+// the first page of a walk (nothing read before it) is never a repeat.
+void readLaterEntries(const Document &document, AnalysisRecord &record)
+{
+    const QList<ResultEntry> entries = ReadLaterEntries(document);
+    if (entries.isEmpty())
+        return;
+    const QString key = entries.first().address + QLatin1Char(' ') + entries.first().date;
+    if (!record.LastFirstEntry.isEmpty() && key == record.LastFirstEntry) {
+        record.PageCursor = roundHalfEvenToInt32(record.PageCount);
+        return;
+    }
+    record.LastFirstEntry = key;
+    for (const ResultEntry &entry : entries) {
+        TallyLink(record, entry.address, entry.date);
+        ++record.EntriesRead;
+    }
+}
+
+void readPage(const Document &document, AnalysisRecord &record)
+{
+    const qint64 before = record.EntriesRead;
+    const qint32 cursor = record.PageCursor;
+    if (IsLaterLayout(document))
+        readLaterEntries(document, record);
+    else
+        readEntries(document, record);
+
+    // Without a total the walk goes on while the engine gives more: it ends after a page
+    // that repeats the one before, gives no entry, or links to no next page.
+    if (record.WalkWithoutTotal && record.PageCursor == cursor
+        && (record.EntriesRead == before || !HasNextPageLink(document)))
+        record.PageCursor = roundHalfEvenToInt32(record.PageCount);
+}
+
 // Puts the cursor past the last page so that the walk ends, and says why.
 void endWalkOnError(AnalysisRecord &record)
 {
@@ -130,7 +168,7 @@ void endWalkOnError(AnalysisRecord &record)
 void ParseResultPage(const Document &document, AnalysisRecord &record)
 {
     try {
-        readEntries(document, record);
+        readPage(document, record);
     } catch (const Failure &failure) {
         if (failure.number() > 0)
             endWalkOnError(record);

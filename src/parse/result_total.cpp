@@ -2,6 +2,7 @@
 
 #include "core/failure.h"
 #include "core/numbers.h"
+#include "parse/later_layout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +16,10 @@ namespace {
 // The page bar's last child reads "找到相关结果约" (seven characters), the digits, then "个".
 constexpr int kTotalLeadIn = 7;
 
-void readTotal(const Document &document, AnalysisRecord &record)
+void takeTotal(AnalysisRecord &record);
+
+// Sets `read` once TotalResults holds the number found on the page.
+void readTotal(const Document &document, AnalysisRecord &record, bool &read)
 {
     const ElementList bar = document.all(QStringLiteral("Page")).children();
     record.PageBarCount = bar.length();
@@ -30,6 +34,13 @@ void readTotal(const Document &document, AnalysisRecord &record)
     record.TotalText.chop(1);
 
     record.TotalResults = std::floor(parseEngineNumber(record.TotalText));
+    read = true;
+    takeTotal(record);
+}
+
+// From the total in TotalResults: the address slots and PageCount.
+void takeTotal(AnalysisRecord &record)
+{
     const double total = *record.TotalResults;
 
     // A total that cannot be a page index is refused here, before PageCount is touched.
@@ -51,18 +62,34 @@ void readTotal(const Document &document, AnalysisRecord &record)
 
 } // namespace
 
-void ReadResultTotal(const Document &document, AnalysisRecord &record)
+bool ReadResultTotal(const Document &document, AnalysisRecord &record)
 {
+    bool read = false;
     try {
-        readTotal(document, record);
+        readTotal(document, record, read);
     } catch (const Failure &) {
         // Absorbed: the fields written so far stay, the rest keep their old values.
     } catch (const std::bad_alloc &) {
         // Same as any other failure: the total was not taken over completely.
     }
 
+    // The later pages show the total elsewhere, and their page bar holds none.
+    if (!read) {
+        if (const std::optional<double> later = ReadLaterTotal(document)) {
+            read = true;
+            try {
+                record.TotalText = wholeNumberText(*later);
+                record.TotalResults = *later;
+                takeTotal(record);
+            } catch (const Failure &) {
+            } catch (const std::bad_alloc &) {
+            }
+        }
+    }
+
     if (!record.TotalResults.has_value() || *record.TotalResults == 0)
         record.PageCount = 0;
+    return read;
 }
 
 } // namespace korvane

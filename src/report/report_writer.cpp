@@ -82,10 +82,12 @@ void appendRow(QString &text, const AnalysisRecord &record, int row)
 
 void writeNotice(AnalysisRecord &record, FormView &view)
 {
-    // A walk that ended on a page that could not be read, or that the engine refused, keeps
+    // A walk that ended on a page that could not be read, that the engine refused, or whose
+    // pages were not understood, keeps
     // saying so, in the box as on the status line: "no linking site" would be a claim the
     // program cannot make.
-    if (record.DoneMessage == texts::pageErrorMessage() || record.DoneMessage == texts::refusalMessage()) {
+    if (record.DoneMessage == texts::pageErrorMessage() || record.DoneMessage == texts::refusalMessage()
+        || record.DoneMessage == texts::unreadableMessage()) {
         view.setResultText(lineBreak() + QStringLiteral("   ") + record.DoneMessage);
     } else {
         record.DoneMessage = texts::noSiteMessage();

@@ -55,7 +55,84 @@ NormalizedDate numberDate(double minutes)
     return date;
 }
 
+// Reads 1 to `most` ASCII digits at `at`; -1 when there are none or more.
+qint64 digitsAt(QStringView text, qsizetype &at, int most)
+{
+    qint64 value = 0;
+    int count = 0;
+    while (at < text.size() && text.at(at).unicode() >= u'0' && text.at(at).unicode() <= u'9') {
+        if (++count > most)
+            return -1;
+        value = value * 10 + (text.at(at).unicode() - u'0');
+        ++at;
+    }
+    return count == 0 ? -1 : value;
+}
+
+bool unitAt(QStringView text, qsizetype &at, QStringView unit)
+{
+    if (!text.mid(at).startsWith(unit))
+        return false;
+    at += unit.size();
+    return true;
+}
+
+// "2016年11月16日" at the start of `text` as "2016-11-16"; empty when it is not one.
+QString chineseCalendarDate(QStringView text)
+{
+    qsizetype at = 0;
+    const qint64 year = digitsAt(text, at, 4);
+    if (year < 0 || at != 4 || !unitAt(text, at, u"年"))
+        return QString();
+    const qint64 month = digitsAt(text, at, 2);
+    if (month < 0 || !unitAt(text, at, u"月"))
+        return QString();
+    const qint64 day = digitsAt(text, at, 2);
+    if (day < 0 || !unitAt(text, at, u"日"))
+        return QString();
+    return QStringLiteral("%1-%2-%3")
+        .arg(int(year), 4, 10, QLatin1Char('0'))
+        .arg(int(month), 2, 10, QLatin1Char('0'))
+        .arg(int(day), 2, 10, QLatin1Char('0'));
+}
+
+// "6天前" as 6; -1 when `text` is not a number of days ago.
+double daysAgo(QStringView text)
+{
+    qsizetype at = 0;
+    const qint64 days = digitsAt(text, at, 6);
+    if (days < 0 || !unitAt(text, at, u"天前"))
+        return -1;
+    return double(days);
+}
+
+constexpr double kMinutesPerDay = 1440;
+
 } // namespace
+
+bool isDateText(QStringView text)
+{
+    qsizetype at = 0;
+    if (digitsAt(text, at, 15) >= 0) {
+        if (at == 4 && at < text.size() && text.at(at) == QLatin1Char('-')) {
+            ++at;
+            if (digitsAt(text, at, 2) < 0 || at >= text.size() || text.at(at) != QLatin1Char('-'))
+                return false;
+            ++at;
+            return digitsAt(text, at, 2) >= 0 && at == text.size();
+        }
+        qsizetype unit = at;
+        if (unit < text.size() && text.at(unit) == QLatin1Char('.')) { // "1.5小时前"
+            ++unit;
+            if (digitsAt(text, unit, 15) < 0)
+                return false;
+        }
+        const QStringView rest = text.mid(unit);
+        return rest.startsWith(u"小时") || rest.startsWith(u"分钟") || daysAgo(text) >= 0
+            || !chineseCalendarDate(text).isEmpty();
+    }
+    return text.startsWith(u"昨天") || text.startsWith(u"前天");
+}
 
 QString NormalizedDate::asText() const
 {
@@ -79,6 +156,14 @@ NormalizedDate NormalizeDate(const QString &dateText)
         return numberDate(wholeNumberBefore(dateText, at) * 60);
     if (const qsizetype at = dateText.indexOf(minutesUnit()); at >= 0)
         return numberDate(wholeNumberBefore(dateText, at));
+    if (QString calendar = chineseCalendarDate(dateText); !calendar.isEmpty())
+        return textDate(std::move(calendar));
+    if (const double days = daysAgo(dateText); days >= 0)
+        return numberDate(days * kMinutesPerDay);
+    if (dateText.startsWith(u"昨天"))
+        return numberDate(kMinutesPerDay);
+    if (dateText.startsWith(u"前天"))
+        return numberDate(2 * kMinutesPerDay);
     return textDate(QStringLiteral("1980-08-13"));
 }
 

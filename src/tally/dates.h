@@ -22,9 +22,16 @@ struct NormalizedDate
 //  - contains "-": a calendar date, month and day padded to two digits ("2011-1-5" -> "2011-01-05");
 //  - else contains "小时": the number before it, rounded down, times 60;
 //  - else contains "分钟": the number before it, rounded down;
+//  - else "Y年M月D日" (at its start): the calendar date "YYYY-MM-DD" ("2016年1月6日" -> "2016-01-06");
+//  - else "N天前": N times 1440; a text starting with "昨天": 1440; with "前天": 2880;
 //  - else the text "1980-08-13".
 // A number that does not read (e.g. "小时前", nothing before the unit) is a Failure(TypeMismatch).
 NormalizedDate NormalizeDate(const QString &dateText);
+
+// Whether a piece of an address line is a date the engine displays: "2012-02-24",
+// "3小时前", "25分钟前", "2016年11月16日", "6天前", or a text starting with "昨天" or "前天".
+// Stricter than NormalizeDate, which takes any text: digits where digits belong.
+bool isDateText(QStringView text);
 
 // The more recent of two date texts, returned unchanged (one of the two arguments, never the
 // normalised form). Any relative date (hours/minutes ago) beats any calendar date; ties go to

@@ -39,6 +39,8 @@ private slots:
     void innerText();
     void failures_data();
     void failures();
+    void classTokens_data();
+    void classTokens();
     void allMatchesIdIgnoringCase();
     void tagCollectionsInDocumentOrderWhateverTheCase();
     void documentWithoutMarkup();
@@ -140,6 +142,37 @@ void DomTest::innerText_data()
     QTest::newRow("entities decoded") << "&lt;&amp;&gt;" << "<&>";
     QTest::newRow("empty") << "" << "";
     QTest::newRow("only white space") << " \n\t " << "";
+}
+
+// hasClass and hasClassStartingWith on <div id=t class="...">: tokens are separated by any
+// white space and compared exactly.
+void DomTest::classTokens_data()
+{
+    QTest::addColumn<QString>("classes");
+    QTest::addColumn<QString>("token");
+    QTest::addColumn<bool>("prefix");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("one of several, trailing blank") << "result c-container " << "c-container" << false << true;
+    QTest::newRow("separated by a tab and a line break") << "a\tc-container\nb" << "c-container" << false << true;
+    QTest::newRow("hashed suffix is another token") << "c-container_5ka9V" << "c-container" << false << false;
+    QTest::newRow("letter case counts") << "C-Container" << "c-container" << false << false;
+    QTest::newRow("a token holding it is not it") << "xc-container" << "c-container" << false << false;
+    QTest::newRow("no class attribute") << QString() << "g" << false << false;
+    QTest::newRow("prefix of a hashed token") << "cos-color prefix-time_650Xx x" << "prefix-time" << true << true;
+    QTest::newRow("prefix inside a token does not count") << "a-prefix-time_1" << "prefix-time" << true << false;
+}
+
+void DomTest::classTokens()
+{
+    QFETCH(QString, classes);
+    QFETCH(QString, token);
+    QFETCH(bool, prefix);
+    const QString attribute = classes.isNull() ? QString() : QStringLiteral(" class=\"%1\"").arg(classes);
+    const auto document = parse(QStringLiteral("<html><body><div id=t%1>x</div></body></html>").arg(attribute));
+    const Element div = document->all(QStringLiteral("t"));
+    const QByteArray latin1 = token.toLatin1();
+    const QLatin1StringView view(latin1.constData(), latin1.size());
+    QTEST(prefix ? div.hasClassStartingWith(view) : div.hasClass(view), "expected");
 }
 
 void DomTest::innerText()

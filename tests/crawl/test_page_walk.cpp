@@ -9,6 +9,7 @@
 #include "fake_browser.h"
 #include "fake_view.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -16,6 +17,15 @@ using namespace korvane;
 using namespace korvane::testing;
 
 namespace {
+
+// A page of tests/data/pages (UTF-8).
+QString fixtureText(const QString &name)
+{
+    QFile file(QStringLiteral(KORVANE_TEST_DATA_DIR "/pages/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot open fixture page %s", qPrintable(file.fileName()));
+    return QString::fromUtf8(file.readAll());
+}
 
 const Origins kOrigins{QStringLiteral("http://engine.test"), QStringLiteral("http://notice.test")};
 
@@ -224,10 +234,26 @@ void TestPageWalk::walkCoversEveryPage()
 void TestPageWalk::zeroOrUnreadableTotal_data()
 {
     QTest::addColumn<QString>("queryPage");
-    QTest::newRow("total of zero") << resultsPage({}, totalText(QStringLiteral("0")));
-    QTest::newRow("no page bar") << resultsPage({addressLine(QStringLiteral("a.cn/1"), QStringLiteral("2011-1-1"))},
-                                                std::nullopt);
-    QTest::newRow("total not a number") << resultsPage({}, totalText(QStringLiteral("很多")));
+    QTest::addColumn<QString>("message");
+    const QString noSite = QStringLiteral("分析已完成，未找到外链网站！");
+    const QString unreadable = QStringLiteral("分析中止，搜索引擎的页面格式无法识别！");
+    QTest::newRow("total of zero") << resultsPage({}, totalText(QStringLiteral("0"))) << noSite;
+    // Results without any total are not "no linking site": the page was not understood.
+    QTest::newRow("no page bar: unreadable")
+        << resultsPage({addressLine(QStringLiteral("a.cn/1"), QStringLiteral("2011-1-1"))}, std::nullopt)
+        << unreadable;
+    QTest::newRow("total not a number: unreadable") << resultsPage({}, totalText(QStringLiteral("很多"))) << unreadable;
+    QTest::newRow("total beyond a page index: unreadable")
+        << resultsPage({}, totalText(QStringLiteral("3,000,000,000"))) << unreadable;
+    QTest::newRow("negative total: unreadable") << resultsPage({}, totalText(QStringLiteral("-5"))) << unreadable;
+    QTest::newRow("the engine's no-results answer")
+        << fixtureText(QStringLiteral("later_none.html")) << noSite;
+    QTest::newRow("the other product's no-results answer")
+        << fixtureText(QStringLiteral("later_none_other_product.html")) << noSite;
+    QTest::newRow("2011 page saying no results") << fixtureText(QStringLiteral("results_none.html")) << noSite;
+    QTest::newRow("script-only page: unreadable") << fixtureText(QStringLiteral("later_script_only.html")) << unreadable;
+    QTest::newRow("foreign search template: unreadable")
+        << fixtureText(QStringLiteral("later_foreign_template.html")) << unreadable;
 }
 
 void TestPageWalk::zeroOrUnreadableTotal()
@@ -240,8 +266,10 @@ void TestPageWalk::zeroOrUnreadableTotal()
     QCOMPARE(w.browser.requested.size(), requestsBefore); // no results page requested
     QCOMPARE(w.logic.record().State, QStringLiteral("COMP"));
     QCOMPARE(w.view.pointer, 0);
-    QCOMPARE(w.view.result, QStringLiteral("\r\n   分析已完成，未找到外链网站！"));
-    QCOMPARE(w.view.status, QStringLiteral("分析已完成，未找到外链网站！"));
+    QFETCH(QString, message);
+    QCOMPARE(w.view.result, QStringLiteral("\r\n   ") + message);
+    QCOMPARE(w.view.status, message);
+    QCOMPARE(w.view.linkCount, QStringLiteral("0"));
 }
 
 void TestPageWalk::repeatEndsWalk()

@@ -26,12 +26,16 @@ struct Age
 
 Age ageOf(const QString &date)
 {
-    static const QRegularExpression relative(QStringLiteral("^(\\d+)(小时|分钟)前$"));
+    static const QRegularExpression relative(QStringLiteral("^(\\d+)(小时|分钟|天)前$"));
     const QRegularExpressionMatch match = relative.match(date);
     if (match.hasMatch()) {
         const qint64 number = match.captured(1).toLongLong();
-        return {true, match.captured(2) == QStringLiteral("小时") ? number * 60 : number, {}};
+        const QString unit = match.captured(2);
+        return {true, unit == QStringLiteral("小时") ? number * 60 : unit == QStringLiteral("天") ? number * 1440 : number, {}};
     }
+    // No date at all is older than any date.
+    if (date.contains(QStringLiteral("年")))
+        return {false, 0, QDate::fromString(date, QStringLiteral("yyyy年M月d日"))};
     return {false, 0, QDate::fromString(date, QStringLiteral("yyyy-M-d"))};
 }
 
@@ -91,6 +95,10 @@ QList<SiteRow> reportRows(const QString &report)
     QList<SiteRow> rows;
     for (qsizetype i = 3; i < lines.size() - 1; ++i) {
         const QStringList fields = lines.at(i).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (fields.size() == 3) { // a result without a date
+            rows.append({fields.at(0), fields.at(1).toInt(), QString(), fields.at(2)});
+            continue;
+        }
         if (fields.size() != 4)
             return {};
         rows.append({fields.at(0), fields.at(1).toInt(), fields.at(2), fields.at(3)});

@@ -37,7 +37,7 @@ char *toString(const SiteRow &row);
 // the date seen first, and the address follows the last entry that showed the kept date.
 QList<SiteRow> expectedRows(const EngineDomain &config, int tallied, const QHash<int, int> &shortPages = {});
 
-// The table rows of a full report (CR LF lines), or an empty list when the text does not have
+// The table rows of a full report (CR LF lines; a row without a date has an empty one), or an empty list when the text does not have
 // the report's shape (heading, two title lines, rows, 95 dashes).
 QList<SiteRow> reportRows(const QString &report);
 int countSum(const QList<SiteRow> &rows);

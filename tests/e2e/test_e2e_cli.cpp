@@ -40,6 +40,15 @@ const QString kNoSite = QStringLiteral("分析已完成，未找到外链网站�
 const QString kDone = QStringLiteral("分析已完成！");
 const QString kRefused = QStringLiteral("分析中止，搜索引擎要求安全验证，请稍后再试！");
 const QString kStopped = QStringLiteral("分析中止，出现了意外的错误，您可以尝试再次分析！");
+const QString kAnalysing = QStringLiteral("正在进行分析，请等待...");
+const QString kUnreadable = QStringLiteral("分析中止，搜索引擎的页面格式无法识别！");
+
+EngineDomain layoutOf(int total, int layout)
+{
+    EngineDomain config = domainOf(total);
+    config.layout = layout;
+    return config;
+}
 
 struct CliRun
 {
@@ -210,6 +219,30 @@ void TestE2eCli::printsTheWindowsReport_data()
     QTest::newRow("HTTP 503 on results page 0: nothing tallied")
         << QStringLiteral("example.com") << firstFails << kPageError;
 
+    for (const int layout : {2015, 2018, 2021})
+        QTest::newRow(qPrintable(QStringLiteral("%1 layout, 45 results").arg(layout)))
+            << QStringLiteral("example.com") << layoutOf(45, layout) << kDone;
+    QTest::newRow("2026 layout: no total, walked to the last page") << QStringLiteral("example.com")
+                                                                   << layoutOf(45, 2026) << kDone;
+    QTest::newRow("2026 layout, one page") << QStringLiteral("example.com") << layoutOf(7, 2026) << kDone;
+    EngineDomain noResults = layoutOf(45, 2021);
+    noResults.noResults = true;
+    QTest::newRow("the later no-results page") << QStringLiteral("example.com") << noResults << kNoSite;
+    EngineDomain noResults2011 = domainOf(45);
+    noResults2011.noResults = true;
+    QTest::newRow("the 2011 no-results page") << QStringLiteral("example.com") << noResults2011 << kNoSite;
+    EngineDomain unknown = domainOf(45);
+    unknown.unknownLayout = true;
+    QTest::newRow("a page layout it cannot read: exit 5") << QStringLiteral("example.com") << unknown << kUnreadable;
+    EngineDomain noBar = domainOf(45);
+    noBar.pageBar = false;
+    QTest::newRow("2011 results without a total: exit 5") << QStringLiteral("example.com") << noBar << kUnreadable;
+    EngineDomain emptyPages = domainOf(45);
+    emptyPages.distinctPages = 0;
+    emptyPages.pastLast = EngineDomain::PastLast::Empty;
+    QTest::newRow("a total, but pages without entries: exit 5") << QStringLiteral("example.com") << emptyPages
+                                                                << kUnreadable;
+
     using Refusal = EngineDomain::Refusal;
     const QList<std::pair<const char *, QHash<int, Refusal>>> refusals = {
         {"query redirected to the captcha path: exit 3", {{-1, Refusal::CaptchaRedirect}}},
@@ -244,8 +277,12 @@ void TestE2eCli::printsTheWindowsReport()
     const CliRun run = runCli({QStringLiteral("--engine"), engine.origin(), domain});
     QVERIFY(run.ended);
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
-    QCOMPARE(run.exitCode, status == kRefused ? 3 : status == kPageError ? 1 : 0);
+    QCOMPARE(run.exitCode, status == kRefused ? 3 : status == kUnreadable ? 5 : status == kPageError ? 1 : 0);
     QCOMPARE(run.out, printed(reference.report));
+    if (status == kDone) // every result the engine served, in whatever layout
+        QCOMPARE(reportRows(reference.report), expectedRows(config, config.total));
+    else if (status == kUnreadable)
+        QCOMPARE(reference.report, noticeReport(kUnreadable));
     QCOMPARE(run.lastErrLine(), status);
     QCOMPARE(engine.requestedOffsets(), referenceOffsets);
     // The verification pages are never asked for.
@@ -724,6 +761,7 @@ void TestE2eCli::runExitStatus_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QStringList>("outcomes"); // of the domains analysed, in order
     QTest::addColumn<QStringList>("notAnalysed");
+    QTest::addColumn<QStringList>("totals"); // engine_total of the domains analysed
 
     const QString a = QStringLiteral("a.cn");
     const QString c = QStringLiteral("c.cn");
@@ -731,13 +769,34 @@ void TestE2eCli::runExitStatus_data()
     const QString stopping = QStringLiteral("long.cn");
     QTest::newRow("refused on the second: the third is not asked for, exit 3")
         << QStringList{a, refused, c} << 3 << QStringList{QStringLiteral("complete"), QStringLiteral("refused")}
-        << QStringList{c};
+        << QStringList{c} << QStringList{QStringLiteral("15"), QStringLiteral("45")};
     QTest::newRow("a walk stopped without a report: the run goes on, exit 1")
         << QStringList{stopping, a} << 1 << QStringList{QStringLiteral("stopped"), QStringLiteral("complete")}
-        << QStringList{};
+        << QStringList{} << QStringList{QStringLiteral("5"), QStringLiteral("15")};
     QTest::newRow("stopped, then refused: 3 wins over 1")
         << QStringList{stopping, refused, a, c} << 3 << QStringList{QStringLiteral("stopped"), QStringLiteral("refused")}
-        << QStringList{a, c};
+        << QStringList{a, c} << QStringList{QStringLiteral("5"), QStringLiteral("45")};
+    const QString unknown = QStringLiteral("unknown.cn");
+    const QString noTotal = QStringLiteral("nototal.cn");
+    const QString null = QStringLiteral("null");
+    QTest::newRow("unreadable pages: the run goes on, exit 5")
+        << QStringList{unknown, a} << 5 << QStringList{QStringLiteral("unreadable"), QStringLiteral("complete")}
+        << QStringList{} << QStringList{null, QStringLiteral("15")};
+    QTest::newRow("stopped, then unreadable: 5 wins over 1")
+        << QStringList{stopping, unknown} << 5 << QStringList{QStringLiteral("stopped"), QStringLiteral("unreadable")}
+        << QStringList{} << QStringList{QStringLiteral("5"), null};
+    QTest::newRow("unreadable, then refused: 3 wins over 5")
+        << QStringList{unknown, refused, a} << 3 << QStringList{QStringLiteral("unreadable"), QStringLiteral("refused")}
+        << QStringList{a} << QStringList{null, QStringLiteral("45")};
+    QTest::newRow("second query page without a total: its engine_total is null, not the first's")
+        << QStringList{a, noTotal} << 0 << QStringList{QStringLiteral("complete"), QStringLiteral("complete")}
+        << QStringList{} << QStringList{QStringLiteral("15"), null};
+    QTest::newRow("the engine's no-results answer is a total of 0")
+        << QStringList{a, QStringLiteral("none.cn")} << 0 << QStringList{QStringLiteral("complete"), QStringLiteral("complete")}
+        << QStringList{} << QStringList{QStringLiteral("15"), QStringLiteral("0")};
+    QTest::newRow("a walk without a total, then one with: the second has its total")
+        << QStringList{noTotal, a} << 0 << QStringList{QStringLiteral("complete"), QStringLiteral("complete")}
+        << QStringList{} << QStringList{null, QStringLiteral("15")};
 }
 
 void TestE2eCli::runExitStatus()
@@ -755,6 +814,13 @@ void TestE2eCli::runExitStatus()
     engine.setDomain(QStringLiteral("long.cn"), stoppingDomain());
     engine.setDomain(QStringLiteral("a.cn"), domainOf(15));
     engine.setDomain(QStringLiteral("c.cn"), domainOf(15));
+    EngineDomain unknown = domainOf(45);
+    unknown.unknownLayout = true;
+    engine.setDomain(QStringLiteral("unknown.cn"), unknown);
+    engine.setDomain(QStringLiteral("nototal.cn"), layoutOf(25, 2026));
+    EngineDomain none = layoutOf(45, 2018);
+    none.noResults = true;
+    engine.setDomain(QStringLiteral("none.cn"), none);
 
     const CliRun run = runCli(QStringList{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--format"),
                                           QStringLiteral("json")}
@@ -765,9 +831,12 @@ void TestE2eCli::runExitStatus()
     QCOMPARE(askedDomains(engine), domains.mid(0, outcomes.size()));
 
     QStringList seen;
+    QStringList totals;
     for (const QString &line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
         seen.append(object.value(QLatin1String("outcome")).toString());
+        const QJsonValue total = object.value(QLatin1String("engine_total"));
+        totals.append(total.isNull() ? QStringLiteral("null") : QString::number(total.toInteger(-1)));
         const int rows = int(object.value(QLatin1String("rows")).toArray().size());
         if (seen.last() == QLatin1String("stopped")) { // no report: no rows, no site count
             QCOMPARE(rows, 0);
@@ -777,6 +846,7 @@ void TestE2eCli::runExitStatus()
         }
     }
     QCOMPARE(seen, outcomes);
+    QTEST(totals, "totals");
     for (const QString &domain : notAnalysed)
         QVERIFY2(run.err.contains(QStringLiteral("korvane-cli: %1: not analysed").arg(domain)), qPrintable(run.err));
     QCOMPARE(run.err.count(QLatin1String("not analysed")), notAnalysed.size());
@@ -794,29 +864,37 @@ void TestE2eCli::outputFileKeptWhole_data()
     QTest::addColumn<QStringList>("kept");   // the domains FILE then holds; none: FILE as it was
     QTest::addColumn<QString>("contents");   // the last line of standard error
     QTest::addColumn<bool>("resume");        // then run again with --resume, nothing slow
+    QTest::addColumn<QString>("format");     // csv, or html (one page of the domains that ended)
 
     const QString a = QStringLiteral("a.cn");
     const QString b = QStringLiteral("b.cn");
     QTest::newRow("SIGINT in the second domain: the first is kept, exit 130")
         << int(SIGINT) << b << -1 << 130 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
-        << false;
+        << false << QStringLiteral("csv");
     QTest::newRow("SIGTERM in the second domain: the first is kept, exit 143")
         << int(SIGTERM) << b << -1 << 143 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
-        << false;
+        << false << QStringLiteral("csv");
     QTest::newRow("SIGHUP in the second domain: the first is kept, exit 129")
         << int(SIGHUP) << b << -1 << 129 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
-        << false;
+        << false << QStringLiteral("csv");
     QTest::newRow("SIGTERM in the first domain: FILE as it was")
         << int(SIGTERM) << a << -1 << 143 << QStringList{} << QStringLiteral("{file}: left as it was; not analysed: 3, from a.cn")
-        << false;
+        << false << QStringLiteral("csv");
     QTest::newRow("the disk fills in the second domain: the first is kept whole, exit 4")
-        << 0 << QString() << 10 << 4 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn") << false;
+        << 0 << QString() << 10 << 4 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn") << false
+        << QStringLiteral("csv");
     QTest::newRow("the disk fills in the first domain: FILE as it was, exit 4")
         << 0 << QString() << 10 << 4 << QStringList{} << QStringLiteral("{file}: left as it was; not analysed: 3, from a.cn")
-        << false;
+        << false << QStringLiteral("csv");
     QTest::newRow("--resume after SIGINT: only what is missing is analysed, as if never interrupted")
         << int(SIGINT) << b << -1 << 130 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
-        << true;
+        << true << QStringLiteral("csv");
+    QTest::newRow("HTML, SIGINT in the second domain: the page of the first, the others not analysed")
+        << int(SIGINT) << b << -1 << 130 << QStringList{a} << QStringLiteral("{file}: 1 domain; not analysed: 2, from b.cn")
+        << false << QStringLiteral("html");
+    QTest::newRow("HTML, SIGTERM in the first domain: FILE as it was")
+        << int(SIGTERM) << a << -1 << 143 << QStringList{} << QStringLiteral("{file}: left as it was; not analysed: 3, from a.cn")
+        << false << QStringLiteral("html");
 }
 
 void TestE2eCli::outputFileKeptWhole()
@@ -828,6 +906,7 @@ void TestE2eCli::outputFileKeptWhole()
     QFETCH(QStringList, kept);
     QFETCH(QString, contents);
     QFETCH(bool, resume);
+    QFETCH(QString, format);
 
     const QStringList domains{QStringLiteral("a.cn"), QStringLiteral("b.cn"), QStringLiteral("c.cn")};
     FakeEngine engine;
@@ -845,7 +924,7 @@ void TestE2eCli::outputFileKeptWhole()
     const QString path = dir.filePath(QStringLiteral("links.csv"));
     contents.replace(QStringLiteral("{file}"), path);
     const QStringList arguments = QStringList{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--format"),
-                                              QStringLiteral("csv"), QStringLiteral("--output"), path, QStringLiteral("--quiet")}
+                                              format, QStringLiteral("--output"), path, QStringLiteral("--quiet")}
                                   + domains;
 
     // What an uninterrupted run writes, for reference.
@@ -867,7 +946,7 @@ void TestE2eCli::outputFileKeptWhole()
                 expected += row + '\n';
         }
     }
-    QVERIFY(expected.size() > head.size() || kept.isEmpty());
+    QVERIFY(expected.size() > head.size() || kept.isEmpty() || format != QLatin1String("csv"));
 
     const QByteArray earlier = "domain,site\r\nold.cn,x.cn\r\n";
     {
@@ -909,10 +988,17 @@ void TestE2eCli::outputFileKeptWhole()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray held = file.readAll();
     file.close();
-    if (kept.isEmpty())
+    if (kept.isEmpty()) {
         QCOMPARE(held, earlier);
-    else
+    } else if (format == QLatin1String("html")) {
+        // A whole page: a section for each domain that ended, the others listed as not analysed.
+        QVERIFY(held.startsWith("<!DOCTYPE html>"));
+        QVERIFY(held.endsWith("</html>\n"));
+        QCOMPARE(held.count("<section id="), kept.size());
+        QCOMPARE(held.count("<td>未分析"), domains.size() - kept.size());
+    } else {
         QCOMPARE(timesAside(held), timesAside(expected));
+    }
     // No half-written file is left beside it.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("links.csv")});
 
@@ -1192,6 +1278,7 @@ void TestE2eCli::recordedHistory_data()
     QTest::newRow("text") << QStringLiteral("text");
     QTest::newRow("csv") << QStringLiteral("csv");
     QTest::newRow("json") << QStringLiteral("json");
+    QTest::newRow("html: the history page") << QStringLiteral("html");
 }
 
 // Four recorded analyses of a.cn: 7 sites, then 5 (two lost), a walk that stopped, then 9
@@ -1227,7 +1314,26 @@ void TestE2eCli::recordedHistory()
     QCOMPARE(history.exitCode, 0);
     QCOMPARE(history.err, QString());
     QStringList outcomes, added, lost;
-    if (format == QLatin1String("json")) {
+    if (format == QLatin1String("html")) {
+        // The analyses table, one row an analysis: id, start, end, outcome, total, sites, new, lost.
+        const QString table = history.out.section(QStringLiteral("<table class=\"history"), 1).section(QStringLiteral("</table>"), 0, 0);
+        QStringList rows = table.section(QStringLiteral("<tbody>"), 1).split(QStringLiteral("<tr>"));
+        rows.removeFirst(); // what stands before the first row
+        QCOMPARE(rows.size(), 4);
+        const QHash<QString, QString> names{{QStringLiteral("完成"), QStringLiteral("complete")}, {QStringLiteral("中止"), QStringLiteral("stopped")}};
+        for (const QString &row : rows) {
+            const QStringList cells = row.trimmed().split(QStringLiteral("<td>"), Qt::SkipEmptyParts);
+            QCOMPARE(cells.size(), 8);
+            outcomes.append(names.value(cells[3], cells[3]));
+            const QString lostCell = cells[7].section(QLatin1Char('<'), 0, 0).trimmed(); // the last row ends the body
+            added.append(cells[6] == QStringLiteral("—") ? QString() : cells[6]);
+            lost.append(lostCell == QStringLiteral("—") ? QString() : lostCell);
+        }
+        // The latest change lists the four new sites; the line chart has a point per analysis with a total.
+        for (const QString &site : sorted(exportedSites(exports[3]) - exportedSites(exports[1])))
+            QVERIFY2(history.out.contains(site), qPrintable(site));
+        QVERIFY(history.out.contains(QStringLiteral("default-src 'none'")));
+    } else if (format == QLatin1String("json")) {
         const QJsonObject object = QJsonDocument::fromJson(history.out.toUtf8()).object();
         QCOMPARE(object.value(QLatin1String("domain")).toString(), a);
         for (const QJsonValue &value : object.value(QLatin1String("analyses")).toArray()) {
@@ -1264,6 +1370,9 @@ void TestE2eCli::recordedHistory()
     QCOMPARE(outcomes, (QStringList{complete, complete, QStringLiteral("stopped"), complete}));
     QCOMPARE(added, (QStringList{QString(), QStringLiteral("0"), QString(), QStringLiteral("4")}));
     QCOMPARE(lost, (QStringList{QString(), QStringLiteral("2"), QString(), QStringLiteral("0")}));
+
+    if (format == QLatin1String("html"))
+        return; // diff has no page of its own: the history page shows the latest change
 
     // The default diff: the two latest complete analyses (the stopped walk is passed over).
     const CliRun diff = runCli({QStringLiteral("diff"), QStringLiteral("--store"), store, QStringLiteral("--format"), format,

@@ -42,6 +42,7 @@ const QString kNoSite = QStringLiteral("分析已完成，未找到外链网站�
 const QString kRefused = QStringLiteral("分析中止，搜索引擎要求安全验证，请稍后再试！");
 const QString kStopped = QStringLiteral("分析中止，出现了意外的错误，您可以尝试再次分析！");
 const QString kDone = QStringLiteral("分析已完成！");
+const QString kUnreadable = QStringLiteral("分析中止，搜索引擎的页面格式无法识别！");
 const QString kInvite = QStringLiteral("输入您的域名，点击“分析”按钮！");
 
 // The fake engine, the real browser and the window, in that order of life.
@@ -275,11 +276,38 @@ void TestE2eWindow::walk_data()
 
     EngineDomain noBar = domainOf(45);
     noBar.pageBar = false;
-    QTest::newRow("no page bar: no total") << domain << noBar << QList<int>{-1} << -1 << kNoSite;
+    QTest::newRow("no page bar: no total, unreadable") << domain << noBar << QList<int>{-1} << -1 << kUnreadable;
 
     EngineDomain words = domainOf(45);
     words.totalText = QStringLiteral("找到相关结果约很多个");
-    QTest::newRow("total that is not a number") << domain << words << QList<int>{-1} << -1 << kNoSite;
+    QTest::newRow("total that is not a number: unreadable") << domain << words << QList<int>{-1} << -1 << kUnreadable;
+
+    for (const int year : {2015, 2018, 2021}) {
+        EngineDomain later = domainOf(45);
+        later.layout = year;
+        QTest::newRow(qPrintable(QStringLiteral("%1 layout: 45 results over five pages").arg(year)))
+            << domain << later << offsetsUpTo(40) << 45 << kDone;
+    }
+    EngineDomain noTotal = domainOf(45);
+    noTotal.layout = 2026;
+    QTest::newRow("2026 layout: no total, the walk ends on the page without a next one")
+        << domain << noTotal << offsetsUpTo(40) << 45 << kDone;
+    EngineDomain noTotalRepeat = noTotal;
+    noTotalRepeat.distinctPages = 2;
+    QTest::newRow("2026 layout: the engine serves page 1 again, the walk ends there")
+        << domain << noTotalRepeat << offsetsUpTo(20) << 20 << kDone;
+    EngineDomain laterNone = domainOf(45);
+    laterNone.layout = 2018;
+    laterNone.noResults = true;
+    QTest::newRow("the engine's later no-results page") << domain << laterNone << QList<int>{-1} << -1 << kNoSite;
+    EngineDomain unknown = domainOf(45);
+    unknown.unknownLayout = true;
+    QTest::newRow("a search template it cannot read") << domain << unknown << QList<int>{-1} << -1 << kUnreadable;
+    EngineDomain emptyPages = domainOf(45);
+    emptyPages.distinctPages = 0;
+    emptyPages.pastLast = EngineDomain::PastLast::Empty;
+    QTest::newRow("a total, and not one entry read on its pages: unreadable")
+        << domain << emptyPages << offsetsUpTo(40) << -1 << kUnreadable;
 
     EngineDomain queryFails = domainOf(45);
     queryFails.httpErrors = {{-1, 500}};
@@ -355,9 +383,11 @@ void TestE2eWindow::walk()
     QCOMPARE(rows, expected);
     QCOMPARE(countSum(rows), tallied);
     const QStringList lines = report.split(QStringLiteral("\r\n"));
-    QCOMPARE(lines[0], reportHeading(domain, config.total, int(expected.size())));
+    // Pages without a total: the heading counts the results read.
+    const int total = config.layout == 2026 ? tallied : config.total;
+    QCOMPARE(lines[0], reportHeading(domain, total, int(expected.size())));
     QCOMPARE(lines[1], QStringLiteral("明细如下:"));
-    QCOMPARE(w.textLinkCount->text(), QString::number(config.total));
+    QCOMPARE(w.textLinkCount->text(), QString::number(total));
     QCOMPARE(w.textSiteCount->text(), QString::number(expected.size()));
 }
 

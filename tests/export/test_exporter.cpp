@@ -244,6 +244,11 @@ void TestExporter::isoDate_data()
         << QStringLiteral("1小时前") << QDateTime(QDate(2011, 12, 25), QTime(0, 30), QTimeZone::utc())
         << QStringLiteral("2011-12-24T23:30:00+00:00");
     QTest::newRow("hours without 前") << QStringLiteral("120小时") << kStarted << QString();
+    QTest::newRow("Chinese calendar date") << QStringLiteral("2016年1月6日") << kStarted << QStringLiteral("2016-01-06");
+    QTest::newRow("impossible Chinese date") << QStringLiteral("2016年2月30日") << kStarted << QString();
+    QTest::newRow("days ago") << QStringLiteral("6天前") << kStarted << QStringLiteral("2011-12-19T10:30:00+08:00");
+    QTest::newRow("yesterday") << QStringLiteral("昨天 12:30") << kStarted << QStringLiteral("2011-12-24T10:30:00+08:00");
+    QTest::newRow("the day before yesterday") << QStringLiteral("前天") << kStarted << QStringLiteral("2011-12-23T10:30:00+08:00");
 }
 
 void TestExporter::isoDate()
@@ -326,8 +331,8 @@ void TestExporter::htmlPage_data()
                        QStringLiteral("c.org：2 条外链"), QStringLiteral("e.com：2 条外链"),
                        QStringLiteral("bbs.b.cn：1 条外链"), QStringLiteral("名称.中国：1 条外链"),
                        QStringLiteral("2011-07：1 个站点"), QStringLiteral("2011-08：0 个站点"),
-                       QStringLiteral("2011-09：1 个站点"), QStringLiteral("最近：2 个站点"),
-                       QStringLiteral("未知：2 个站点")}
+                       QStringLiteral("2011-09：1 个站点"), QStringLiteral("最近：3 个站点"),
+                       QStringLiteral("未知：1 个站点")}
         << 0 << 6 << 0 << QStringLiteral("www.a.com") << QStringList{};
     QTest::newRow("analysis: hostile names, dates and addresses stay text")
         << analysisPage(hostileAnalysis) << QStringLiteral("hostile.html") << 2 << 1
@@ -381,8 +386,8 @@ void TestExporter::htmlPage_data()
                        QStringLiteral("c.org：2 条外链"), QStringLiteral("e.com：2 条外链"),
                        QStringLiteral("bbs.b.cn：1 条外链"), QStringLiteral("名称.中国：1 条外链"),
                        QStringLiteral("2011-07：1 个站点"), QStringLiteral("2011-08：0 个站点"),
-                       QStringLiteral("2011-09：1 个站点"), QStringLiteral("最近：2 个站点"),
-                       QStringLiteral("未知：2 个站点"), QStringLiteral("x.cn：2 条外链"),
+                       QStringLiteral("2011-09：1 个站点"), QStringLiteral("最近：3 个站点"),
+                       QStringLiteral("未知：1 个站点"), QStringLiteral("x.cn：2 条外链"),
                        QStringLiteral("2011-12：1 个站点")}
         << 0 << 7 << 0 << QStringLiteral("www.a.com")
         << QStringList{QStringLiteral("搜索引擎要求安全验证后，其余 1 个域名未分析。"),

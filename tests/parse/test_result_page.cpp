@@ -69,6 +69,8 @@ private slots:
     void fixtureRepeat();
     void fixtureBadLine();
     void gb2312PageReadsAsUtf8Page();
+    void laterLayouts_data();
+    void laterLayouts();
 };
 
 void TestResultPage::addressLineShapes_data()
@@ -124,6 +126,11 @@ void TestResultPage::addressLineShapes_data()
     QTest::newRow("two blanks make an empty piece")
         << QStringLiteral("www.a.com/x  2011-12-5 ") << QStringLiteral("www.a.com/x")
         << QStringLiteral("2011-12-5");
+    QTest::newRow("scheme shown before the address: no part of the site")
+        << QStringLiteral("https://tieba.example.com/f?kw=1 2011-12-5 ") << QStringLiteral("tieba.example.com/f?kw=1")
+        << QStringLiteral("2011-12-5");
+    QTest::newRow("plain http scheme") << QStringLiteral("http://www.a.com/ 3小时前 ") << QStringLiteral("www.a.com/")
+                                       << QStringLiteral("3小时前");
     QTest::newRow("a single blank: empty address and date")
         << QStringLiteral(" ") << QString() << QString();
 }
@@ -482,6 +489,105 @@ void TestResultPage::gb2312PageReadsAsUtf8Page()
     QCOMPARE(fromGb2312.SiteLatestDates, fromUtf8.SiteLatestDates);
     QCOMPARE(fromGb2312.SiteLatestUrls, fromUtf8.SiteLatestUrls);
     QCOMPARE(fromGb2312.LastFirstEntry, fromUtf8.LastFirstEntry);
+}
+
+// The engine's later layouts, one DIV per result: sites, dates and addresses in page order,
+// cards and nested containers left out; then the same page again is a repeat.
+void TestResultPage::laterLayouts_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<bool>("withoutTotal");
+    QTest::addColumn<QStringList>("sites");
+    QTest::addColumn<QStringList>("dates");
+    QTest::addColumn<QStringList>("urls");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("cursor");
+
+    QTest::newRow("2015: address line in span.g, a card")
+        << QStringLiteral("later_2015.html") << false
+        << QStringList{QStringLiteral("www.example.com"), QStringLiteral("bbs.example.net"), QStringLiteral("tieba.example.cn")}
+        << QStringList{QStringLiteral("2012-02-24"), QStringLiteral("2013-7-5"), QStringLiteral("3小时前")}
+        << QStringList{QStringLiteral("www.example.com/group/t..."), QStringLiteral("bbs.example.net/thread-77-1-1.html"),
+                       QStringLiteral("tieba.example.cn/p/3012")}
+        << 4 << 2;
+    QTest::newRow("2018: c-showurl, bold, style-wrapped site name, scheme, relative dates")
+        << QStringLiteral("later_2018.html") << false
+        << QStringList{QStringLiteral("www.example.com"), QStringLiteral("百度知道"), QStringLiteral("tieba.example.com"),
+                       QStringLiteral("blog.example.org")}
+        << QStringList{QStringLiteral("昨天 12:30"), QStringLiteral("2017年3月2日"), QStringLiteral("6天前"), QString()}
+        << QStringList{QStringLiteral("www.example.com/news/"), QStringLiteral("百度知道"),
+                       QStringLiteral("tieba.example.com/f?kw=%E7%A4%BA%E4%BE%8B"), QStringLiteral("blog.example.org/2017/0...")}
+        << 5 << 2;
+    QTest::newRow("2020: footer se_st_footer, missing dates")
+        << QStringLiteral("later_2020.html") << false
+        << QStringList{QStringLiteral("www.site0.example.cn"), QStringLiteral("www.site1.example.cn"),
+                       QStringLiteral("www.site2.example.cn"), QStringLiteral("www.site3.example.cn"),
+                       QStringLiteral("www.site4.example.cn"), QStringLiteral("www.site5.example.cn"),
+                       QStringLiteral("www.site6.example.cn")}
+        << QStringList{QStringLiteral("2020年1月1日"), QStringLiteral("2020年9月9日"), QStringLiteral("2020年10月10日"),
+                       QStringLiteral("2020年4月4日"), QString(), QStringLiteral("2020年6月6日"), QStringLiteral("2020年7月7日")}
+        << QStringList{QStringLiteral("www.site0.example.cn/a/1.html"), QStringLiteral("www.site1.example.cn/a/9.html"),
+                       QStringLiteral("www.site2.example.cn/a/10.html"), QStringLiteral("www.site3.example.cn/a/4.html"),
+                       QStringLiteral("www.site4.example.cn/a/5.html"), QStringLiteral("www.site5.example.cn/a/6.html"),
+                       QStringLiteral("www.site6.example.cn/a/7.html")}
+        << 10 << 2;
+    QTest::newRow("2021: nums new_nums, http scheme, site name")
+        << QStringLiteral("later_2021.html") << false
+        << QStringList{QStringLiteral("www.example.com"), QStringLiteral("zhuanlan.example.cn"), QStringLiteral("百度文库")}
+        << QStringList{QStringLiteral("2021年5月9日"), QString(), QStringLiteral("前天 08:15")}
+        << QStringList{QStringLiteral("www.example.com/2021/x.html"), QStringLiteral("zhuanlan.example.cn/p/1021"),
+                       QStringLiteral("百度文库")}
+        << 3 << 2;
+    const QStringList sites2026{QStringLiteral("www.example.com"), QStringLiteral("github.com"),
+                                QStringLiteral("cloud.tencent.example.cn"), QStringLiteral("百度百科")};
+    const QStringList dates2026{QStringLiteral("2023年4月28日"), QString(), QStringLiteral("3天前"), QStringLiteral("2024年1月2日")};
+    const QStringList urls2026{QStringLiteral("www.example.com/magaz..."), QStringLiteral("github.com/oven-sh/x/"),
+                               QStringLiteral("cloud.tencent.example.cn/developer/article/1"), QStringLiteral("百度百科")};
+    QTest::newRow("2026: hashed classes, site names with and without mu")
+        << QStringLiteral("later_2026.html") << false << sites2026 << dates2026 << urls2026 << 4 << 2;
+    QTest::newRow("2026 without a total: a next page, the walk goes on")
+        << QStringLiteral("later_2026.html") << true << sites2026 << dates2026 << urls2026 << 4 << 2;
+    QTest::newRow("2026 without a total: no next page, the walk ends")
+        << QStringLiteral("later_2026_last.html") << true << sites2026 << dates2026 << urls2026 << 4 << 76;
+    QTest::newRow("no-results page: nothing") << QStringLiteral("later_none.html") << true << QStringList()
+                                              << QStringList() << QStringList() << 0 << 76;
+    // Read by the 2011 reader, unchanged: the first table's entry is empty, as empty as the
+    // previous page's, and counts as a repeat.
+    QTest::newRow("foreign template: nothing read, an empty first entry repeats")
+        << QStringLiteral("later_foreign_template.html") << false << QStringList() << QStringList() << QStringList()
+        << 0 << 76;
+}
+
+void TestResultPage::laterLayouts()
+{
+    QFETCH(QString, page);
+    QFETCH(bool, withoutTotal);
+    QFETCH(QStringList, sites);
+    QFETCH(int, entries);
+
+    AnalysisRecord record;
+    record.PageCount = 76;
+    record.PageCursor = 2;
+    record.WalkWithoutTotal = withoutTotal;
+    const auto document = fixturePage(page);
+    ParseResultPage(*document, record);
+
+    QCOMPARE(record.DoneMessage, QString());
+    QTEST(int(record.PageCursor), "cursor");
+    QCOMPARE(siteNames(record), sites);
+    QTEST(record.SiteLatestDates.mid(1), "dates");
+    QTEST(record.SiteLatestUrls.mid(1), "urls");
+    QCOMPARE(record.EntriesRead, qint64(entries));
+    if (entries == 0)
+        return;
+
+    // The same page served again: nothing more is tallied, and the walk ends.
+    const QList<qint32> counts = record.SiteLinkCounts;
+    record.PageCursor = 3;
+    ParseResultPage(*document, record);
+    QCOMPARE(record.PageCursor, 76);
+    QCOMPARE(record.SiteLinkCounts, counts);
+    QCOMPARE(record.EntriesRead, qint64(entries));
 }
 
 QTEST_GUILESS_MAIN(TestResultPage)

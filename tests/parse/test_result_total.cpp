@@ -199,14 +199,26 @@ void TestResultTotal::fixturePages_data()
     QTest::newRow("no results, no page bar") << QStringLiteral("results_none.html") << QVariant() << 0.0;
     QTest::newRow("page bar among a full page's script and style")
         << QStringLiteral("results_large.html") << QVariant(4050.0) << 405.0;
+    QTest::newRow("2015: div.nums 约4,710个, page bar ends in 下一页") << QStringLiteral("later_2015.html")
+                                                                      << QVariant(4710.0) << 471.0;
+    QTest::newRow("2018: span.nums_text 约72,900,000个")
+        << QStringLiteral("later_2018.html") << QVariant(72900000.0) << 7290000.0;
+    QTest::newRow("2020: 约16个") << QStringLiteral("later_2020.html") << QVariant(16.0) << 1.6;
+    QTest::newRow("2021: nums new_nums 约1,020个") << QStringLiteral("later_2021.html") << QVariant(1020.0) << 102.0;
+    QTest::newRow("2020 among 370 KB of script and style") << QStringLiteral("later_large.html") << QVariant(16.0) << 1.6;
+    QTest::newRow("2026: no total at all") << QStringLiteral("later_2026.html") << QVariant() << 0.0;
+    QTest::newRow("foreign template: 相关网页760篇 is no total")
+        << QStringLiteral("later_foreign_template.html") << QVariant() << 0.0;
+    QTest::newRow("script-only page") << QStringLiteral("later_script_only.html") << QVariant() << 0.0;
 }
 
 void TestResultTotal::fixturePages()
 {
     QFETCH(QString, fixture);
     AnalysisRecord record;
-    ReadResultTotal(*fixturePage(fixture), record);
+    const bool read = ReadResultTotal(*fixturePage(fixture), record);
     QTEST(optionalValue(record.TotalResults), "total");
+    QCOMPARE(read, record.TotalResults.has_value());
     QTEST(record.PageCount, "pageCount");
 }
 

@@ -48,6 +48,7 @@ FinishedAnalysis finished(const QString &domain, std::optional<double> total, co
     AnalysisRecord &r = a.record;
     r.State = texts::stateAnaing();
     r.TotalResults = total;
+    r.TotalMissing = !total; // the query page showed no total
     r.PageCount = total.value_or(0) / 10;
     r.DoneMessage = done;
     if (!sites.isEmpty())

@@ -33,6 +33,9 @@ struct EngineDomain
     QHash<int, int> httpErrors;            // page index (-1: the query page) -> HTTP status to answer with
     QHash<int, HttpTestServer::Response::Ending> faults; // page index -> cut or stalled answer
     QSet<int> brokenPages;                 // the third entry's address line has no space
+    int layout = 2011;                     // page markup of the engine in: 2011, 2015, 2018, 2021, 2026
+    bool noResults = false;                // the query page is the engine's "no results" answer
+    bool unknownLayout = false;            // every page is a search template this program cannot read
 
     // How the engine refuses a page when it suspects automated use.
     enum class Refusal {
@@ -56,13 +59,16 @@ struct EngineEntry
     QString host;
     QString address; // host + path, as the address line shows it (before any truncation)
     QString date;    // as displayed: 2011-12-5, 3小时前, 25分钟前
-    QString line;    // the whole markup inside <span class="g">
+    QString line;    // the whole markup inside <span class="g">; in the later layouts the
+                     // equivalent line of the address the reader takes
+    QString shown;   // later layouts: the address line as displayed (a site name, a scheme, a cut)
+    QString target;  // later layouts: the block's mu address, empty when it has none
 };
 
 // A local stand-in for the search engine and the notice server, on 127.0.0.1. It answers
 // "/s?wd=domain%3A<domain>..." (the query page, which is also page 0) and
 // "/s?wd=domain%3A<domain>&pn=<offset>..." (results pages) with pages in the engine's markup of
-// 2011-2012, and "/ad/Korvane.php" with the notice page.
+// 2011-2012 (or of a later year, EngineDomain::layout), and "/ad/Korvane.php" with the notice page.
 class FakeEngine : public QObject
 {
     Q_OBJECT

@@ -32,7 +32,15 @@ int main(int argc, char *argv[])
         QStringLiteral("Refuse every query page: redirect (to the captcha path), security or "
                        "access-error (a verification page)."),
         QStringLiteral("how"));
-    parser.addOptions({port, total, sites, delay, gb2312, refuse});
+    const QCommandLineOption layout(
+        QStringLiteral("layout"),
+        QStringLiteral("The engine's page markup of that year: 2011, 2015, 2018, 2021 or 2026 (no total)."),
+        QStringLiteral("year"), QStringLiteral("2011"));
+    const QCommandLineOption noResults(QStringLiteral("no-results"),
+                                       QStringLiteral("Answer every query with the engine's \"no results\" page."));
+    const QCommandLineOption unknownLayout(QStringLiteral("unknown-layout"),
+                                           QStringLiteral("Serve a search template that Korvane cannot read."));
+    parser.addOptions({port, total, sites, delay, gb2312, refuse, layout, noResults, unknownLayout});
     parser.process(app);
 
     korvane::testing::EngineDomain config;
@@ -40,6 +48,13 @@ int main(int argc, char *argv[])
     config.sites = parser.value(sites).toInt();
     config.delay = std::chrono::milliseconds(parser.value(delay).toInt());
     config.gb2312 = parser.isSet(gb2312);
+    config.layout = parser.value(layout).toInt();
+    if (!QList<int>{2011, 2015, 2018, 2021, 2026}.contains(config.layout)) {
+        std::fprintf(stderr, "korvane-fake-engine: --layout takes 2011, 2015, 2018, 2021 or 2026\n");
+        return 2;
+    }
+    config.noResults = parser.isSet(noResults);
+    config.unknownLayout = parser.isSet(unknownLayout);
     if (parser.isSet(refuse)) {
         using Refusal = korvane::testing::EngineDomain::Refusal;
         const QHash<QString, Refusal> kinds = {{QStringLiteral("redirect"), Refusal::CaptchaRedirect},

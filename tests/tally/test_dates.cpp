@@ -41,6 +41,14 @@ void TestDates::normalizeCalendar_data()
     QTest::newRow("unrecognised text is the fixed date")
         << QStringLiteral("12K") << QStringLiteral("1980-08-13");
     QTest::newRow("unit-like text without unit") << QStringLiteral("3小前") << QStringLiteral("1980-08-13");
+    QTest::newRow("year, month and day in Chinese") << QStringLiteral("2016年11月16日") << QStringLiteral("2016-11-16");
+    QTest::newRow("Chinese date with one-digit month and day")
+        << QStringLiteral("2023年4月8日") << QStringLiteral("2023-04-08");
+    QTest::newRow("Chinese date without its day is not one")
+        << QStringLiteral("2016年11月") << QStringLiteral("1980-08-13");
+    QTest::newRow("Chinese date with a two-digit year is not one")
+        << QStringLiteral("16年11月16日") << QStringLiteral("1980-08-13");
+    QTest::newRow("days ago without a number is not one") << QStringLiteral("天前") << QStringLiteral("1980-08-13");
 }
 
 void TestDates::normalizeCalendar()
@@ -67,6 +75,10 @@ void TestDates::normalizeRelative_data()
     QTest::newRow("fractional minutes round down") << QStringLiteral("7.9分钟前") << 7.0 << QStringLiteral("7");
     QTest::newRow("blanks around the number") << QStringLiteral(" 2 小时前") << 120.0 << QStringLiteral("120");
     QTest::newRow("leading zeros") << QStringLiteral("007分钟前") << 7.0 << QStringLiteral("7");
+    QTest::newRow("days ago") << QStringLiteral("6天前") << 8640.0 << QStringLiteral("8640");
+    QTest::newRow("one day ago") << QStringLiteral("1天前") << 1440.0 << QStringLiteral("1440");
+    QTest::newRow("yesterday with a time") << QStringLiteral("昨天 12:30") << 1440.0 << QStringLiteral("1440");
+    QTest::newRow("the day before yesterday") << QStringLiteral("前天") << 2880.0 << QStringLiteral("2880");
     QTest::newRow("sixteen digits") << QStringLiteral("1234567890123456分钟前") << 1234567890123456.0
                                     << QStringLiteral("1234567890123456");
     QTest::newRow("signed number") << QStringLiteral("+4分钟前") << 4.0 << QStringLiteral("4");
@@ -146,6 +158,15 @@ void TestDates::laterDate_data()
     QTest::newRow("two unrecognised give the first")
         << QStringLiteral("12K") << QStringLiteral("abc") << QStringLiteral("12K");
     QTest::newRow("empty and unrecognised give the first") << QString() << QStringLiteral("abc") << QString();
+    QTest::newRow("Chinese dates compare as dates")
+        << QStringLiteral("2016年11月16日") << QStringLiteral("2016年9月30日") << QStringLiteral("2016年11月16日");
+    QTest::newRow("Chinese date against a dashed one, newer second")
+        << QStringLiteral("2016-9-30") << QStringLiteral("2016年11月16日") << QStringLiteral("2016年11月16日");
+    QTest::newRow("hours ago beat yesterday") << QStringLiteral("昨天") << QStringLiteral("23小时前") << QStringLiteral("23小时前");
+    QTest::newRow("one day ago ties yesterday: first")
+        << QStringLiteral("1天前") << QStringLiteral("昨天 08:00") << QStringLiteral("1天前");
+    QTest::newRow("days ago beat a calendar date")
+        << QStringLiteral("2026年8月1日") << QStringLiteral("6天前") << QStringLiteral("6天前");
     QTest::newRow("unrecognised equal to the fixed date gives the first")
         << QStringLiteral("1980-08-13") << QStringLiteral("xyz") << QStringLiteral("1980-08-13");
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the results-page fixtures of this folder, in the engine's markup of 2011-2012.
+"""Writes the results-page fixtures of this folder, in the engine's markup of 2011-2012 and
+in its later DIV layouts (the later_*.html pages).
 
 Run it from anywhere; it rewrites the .html files beside itself. The output is committed, so
 the build never runs this script. Pages whose name ends in _gb2312 are written as GB2312
@@ -212,6 +213,237 @@ def verify_access_error():
         '</body></html>\n')
 
 
+# --- The engine's later layouts: one DIV of class c-container per result -------------------
+
+NBSP = "&nbsp;"
+
+
+def later_document(body, title="domain:www.example.com_百度搜索", head_extra=""):
+    return (
+        '<!DOCTYPE html>\n<html><head>\n'
+        '<meta http-equiv="content-type" content="text/html;charset=utf-8">\n'
+        '<title>%s</title>\n%s</head><body>\n'
+        '<div id="wrapper"><div id="head"><form id="form" name="f" action="/s">'
+        '<input id="kw" name="wd" value="domain:www.example.com" maxlength="255">'
+        '<input type="submit" id="su" value="百度一下"></form></div>\n'
+        '%s</div></body></html>\n' % (title, head_extra, body))
+
+
+def link(n):
+    return "http://www.baidu.com/link?url=Kq%04dZ7rVb0cXn3e" % n
+
+
+def title(n, text):
+    return '<h3 class="t"><a href="%s" target="_blank">%s</a></h3>' % (link(n), text)
+
+
+def tools(n):
+    return ('<div class="c-tools" id="tools_%d_1" data-tools=\'{"title":"t","url":"%s"}\'>'
+            '<a class="c-tip-icon"><i class="c-icon c-icon-triangle-down-g"></i></a></div>' % (n, link(n)))
+
+
+def snapshot_2013(n):
+    return ' - <a data-click="{}" href="http://cache.baiducontent.com/c?m=9d78d513d9%d" target="_blank" class="m">百度快照</a>' % n
+
+
+def result_2015(n, shown, date, abstract):
+    line = shown + NBSP + (date + NBSP if date else "")
+    return ('<div class="result c-container " id="%d" srcid="1599" tpl="se_com_default" data-click="{}">'
+            '%s<div class="c-abstract">%s</div>'
+            '<div class="f13"><span class="g">%s</span>%s%s</div></div>\n'
+            % (n, title(n, "结果 %d" % n), abstract, line, tools(n), snapshot_2013(n)))
+
+
+def result_2016(n, shown, date, abstract, footer="f13", showurl="c-showurl"):
+    time = ('<span class=" newTimeFactor_before_abs m">%s%s-%s</span>' % (date, NBSP, NBSP)) if date else ""
+    return ('<div class="result c-container " id="%d" srcid="1599" tpl="se_com_default" data-click="{}">'
+            '%s<div class="c-abstract">%s%s</div>'
+            '<div class="%s"><a target="_blank" href="%s" class="%s" style="text-decoration:none;">%s%s</a>'
+            '%s%s</div></div>\n'
+            % (n, title(n, "结果 %d" % n), time, abstract, footer, link(n), showurl, shown, NBSP, tools(n),
+               snapshot_2013(n)))
+
+
+def site_name_2016(name):
+    """A site name instead of an address, after an inline style and an icon."""
+    return ('<style>.source-icon {display:inline-block;width:16px;height:16px;vertical-align:text-bottom}</style>'
+            '<img class="source-icon" src="https://img.example.cn/icon/zhidao.png">' + name)
+
+
+def result_2026(n, mu, shown, date, abstract):
+    time = ('<span class="cos-space-mr-3xs cos-color-text-minor prefix-time_650Xx click-area-exp-inline">%s</span>'
+            % date) if date else ""
+    return ('<div class="result c-container xpath-log new-pmd" srcid="1599" id="%d" tpl="www_index" mu="%s" '
+            'data-op="{}"><div class="c-container_5ka9V card_2Jv0M"><div class="title-wrapper_XLSiK">'
+            '<h3 class="title_4QsBx"><a class="sc-link_c3A9b" href="%s">结果 %d</a></h3></div>'
+            '<div class="summary-text_560AW">%s<span class="summary-body_1g3Ie">%s</span></div>'
+            '<div class="cosc-card-footer footer_3kT1w" data-module="source"><div class="source_1Vdff">'
+            '<a class="cosc-source-a cosc-source-link" href="%s"><span class="cosc-source-text cos-line-clamp-1">'
+            '%s</span></a></div></div></div></div>\n' % (n, mu, link(n), n, time, abstract, link(n), shown))
+
+
+def card(tpl, mu, inner):
+    """A card among the results (encyclopaedia, video...): no address line; holds a container."""
+    return ('<div class="result-op c-container xpath-log" tpl="%s" mu="%s" data-op="{}">'
+            '<div class="c-container"><h3 class="t"><a href="%s">%s</a></h3>'
+            '<div class="c-span-last">baike.example.cn 的词条</div></div></div>\n' % (tpl, mu, mu, inner))
+
+
+def pager_2013(current, next_page=True):
+    links = "".join('<a href="/s?wd=%s&pn=%d"><span class="pc">%d</span></a>' % (QUERY, p * 10, p + 1)
+                    if p != current else '<strong><span class="pc">%d</span></strong>' % (p + 1)
+                    for p in range(max(0, current - 2), current + 3))
+    if next_page:
+        links += '<a href="/s?wd=%s&pn=%d" class="n">下一页&gt;</a>' % (QUERY, (current + 1) * 10)
+    return '<div id="page">%s</div>\n' % links
+
+
+def pager_2026(current, next_page=True):
+    items = "".join('<a class="page-item_M4MDr" href="/s?wd=%s&pn=%d">%d</a>' % (QUERY, p * 10, p + 1)
+                    if p != current else '<span class="page-item_M4MDr pc-item_1ZjhY">%d</span>' % (p + 1)
+                    for p in range(max(0, current - 2), current + 3))
+    if next_page:
+        items += '<a class="n next_d-g2R" href="/s?wd=%s&pn=%d&oq=x">下一页 &gt;</a>' % (QUERY, (current + 1) * 10)
+    return '<div id="page" class="page_2muyV"><div class="page-inner_2jZi2">%s</div></div>\n' % items
+
+
+def nums_2013(total):
+    return '<div class="nums">百度为您找到相关结果约%s个</div>\n' % total
+
+
+def nums_2016(total, cls="nums"):
+    return ('<div class="%s"><div class="search_tool"><i class="c-icon"></i>搜索工具</div>'
+            '<span class="nums_text">百度为您找到相关结果约%s个</span></div>\n' % (cls, total))
+
+
+def later_2015():
+    results = [
+        result_2015(1, "www.example.com/group/t...", "2012-02-24", "示例网站的小组讨论"),
+        result_2015(2, "bbs.example.net/thread-77-1-1.html", "2013-7-5", "论坛帖子"),
+        result_2015(3, "www.example.com/about.html", "", "没有日期的结果"),
+        card("bk_polysemy", "https://baike.example.cn/item/example", "示例_百科"),
+        result_2015(4, "tieba.example.cn/p/3012", "3小时前", "贴吧帖子"),
+    ]
+    return later_document(nums_2013("4,710") + '<div id="content_left">\n' + "".join(results) + '</div>\n'
+                          + pager_2013(0))
+
+
+def later_2018():
+    results = [
+        result_2016(1, "www.exa<b>mple</b>.com/", "2016年11月16日", "示例网站首页"),
+        result_2016(2, site_name_2016("百度知道"), "2017年3月2日", "问答"),
+        result_2016(3, "https://tieba.example.com/f?kw=%E7%A4%BA%E4%BE%8B", "6天前", "贴吧"),
+        card("sp_realtime_bigpic5", "https://video.example.cn/v/1", "示例视频"),
+        result_2016(4, "blog.example.org/2017/0...", "", "博客"),
+        result_2016(5, "www.example.com/news/", "昨天 12:30", "新闻"),
+    ]
+    return later_document(nums_2016("72,900,000") + '<div id="content_left">\n' + "".join(results) + '</div>\n'
+                          + pager_2013(0))
+
+
+def later_2020_results(count, offset=0):
+    out = []
+    for i in range(count):
+        n = offset + i + 1
+        date = "" if i % 3 == 1 else "2020年%d月%d日" % (1 + i % 12, 1 + i % 28)
+        out.append(result_2016(n, "www.site%d.example.cn/a/%d.html" % (i % 7, n), date, "第%d条结果的摘要文字" % n,
+                               footer="f13 se_st_footer", showurl="c-showurl c-color-gray"))
+    return out
+
+
+def later_2020():
+    return later_document(nums_2016("16") + '<div id="content_left">\n' + "".join(later_2020_results(10)) + '</div>\n'
+                          + pager_2013(0))
+
+
+def later_2021():
+    footer, showurl = "f13 c-gap-top-xsmall se_st_footer user-avatar", "c-showurl c-color-gray"
+    results = [
+        result_2016(1, "www.example.com/2021/x.html", "2021年5月9日", "文章", footer, showurl),
+        result_2016(2, "http://zhuanlan.example.cn/p/1021", "", "专栏", footer, showurl),
+        card("bk_polysemy", "https://baike.example.cn/item/example", "示例_百科"),
+        result_2016(3, site_name_2016("百度文库"), "前天 08:15", "文库", footer, showurl),
+    ]
+    return later_document(nums_2016("1,020", "nums new_nums") + '<div id="content_left">\n' + "".join(results)
+                          + '</div>\n' + pager_2013(1))
+
+
+def later_2026(current=0, next_page=True):
+    results = [
+        result_2026(1, "https://www.example.com/magazine/frontend/a-long-path/", "www.example.com/magaz...",
+                    "2023年4月28日", "杂志文章"),
+        result_2026(2, "https://github.com/oven-sh/x/", "GitHub", "", "代码仓库"),
+        card("bk_polysemy", "https://baike.example.cn/item/example", "示例_百科"),
+        result_2026(3, "https://cloud.tencent.example.cn/developer/article/1", "腾讯云计算", "3天前", "开发者文章"),
+        result_2026(4, "", "百度百科", "2024年1月2日", "词条：没有 mu 地址。为什么没有找到与示例相关的网页？"),
+    ]
+    body = ('<div class="hint_PIStE">百度为您找到以下结果</div>\n<div id="content_left">\n' + "".join(results)
+            + '<!--s-data:{"title":"x","mu":"https://www.example.com/"}-->\n</div>\n'
+            + pager_2026(current, next_page))
+    return later_document(body)
+
+
+def later_none():
+    return later_document(
+        '<div id="content_left"><div class="content_none"><div class="nors">'
+        '<p>很抱歉，没有找到与<span style="font-family:宋体">“</span><em>domain:www.example.com</em>'
+        '<span style="font-family:宋体">”</span>相关的网页。</p><p>温馨提示：请检查您的输入是否正确</p>'
+        '</div></div></div>\n')
+
+
+def later_none_other_product():
+    return later_document('<div class="nors"><p>抱歉，没有找到与<em>domain:www.example.com</em>相关的结果。</p></div>\n')
+
+
+def script_only():
+    return ('<html><head><script>location.replace("http://www.example.cn/s?wd=x")</script>'
+            '<noscript><meta http-equiv="refresh" content="0;url=http://www.example.cn/s?wd=x"></noscript>'
+            '</head></html>\n')
+
+
+def foreign_template():
+    rows = "".join(
+        '<table class="result" id="%d"><tr><td><a href="http://%s/">标题 %d</a><br><font size=-1>摘要 %d<br>'
+        '<font color=#008000>%s/&nbsp;89K&nbsp;2015-10-9&nbsp;</font></font></td></tr></table>\n'
+        % (n, host, n, n, host) for n, host in enumerate(["www.example.com", "bbs.example.net", "blog.example.org"], 1))
+    return ('<html><head><meta charset="utf-8"><title>百度搜索_domain:www.example.com</title></head><body>\n'
+            '<table class="head"><tr><td><form action="/s"><input name="word"></form></td></tr></table>\n'
+            + rows + '<table><tr><td style="color:#666">百度为您找到相关网页760篇。</td></tr></table>\n</body></html>\n')
+
+
+def later_large():
+    """The benchmark page of the later layout: ten results of 2020 among some 370 KB of style,
+    script and chrome."""
+    style = ["<style>"]
+    for i in range(1400):
+        style.append(".c-container_%d .t a{font-size:medium;color:#2440b3;text-decoration:none}"
+                     ".c-showurl_%d{color:#626675;font-size:13px}" % (i, i))
+    style.append("</style>\n")
+    script = ["<script>var bds={se:{},su:{urdata:[],urSendClick:function(){}},util:{},comm:{"]
+    for i in range(2820):
+        script.append("k%d:\"%s\"," % (i, "a1b2c3d4e5f6" * 5))
+    script.append("qid:\"e7a0c5d21f9b3a64\"}};</script>\n")
+    related = '<div id="rs"><div class="tt">相关搜索</div><table cellpadding="0"><tr>' + "".join(
+        '<th><a href="/s?wd=example%d">示例网站%d</a></th>' % (i, i) for i in range(9)) + '</tr></table></div>\n'
+    body = (nums_2016("16") + '<div id="content_left">\n' + "".join(later_2020_results(10)) + '</div>\n'
+            + related + pager_2013(3))
+    return later_document(body, head_extra="".join(style) + "".join(script))
+
+
+def write_later():
+    write("later_2015.html", later_2015())
+    write("later_2018.html", later_2018())
+    write("later_2020.html", later_2020())
+    write("later_2021.html", later_2021())
+    write("later_2026.html", later_2026())
+    write("later_2026_last.html", later_2026(4, next_page=False))
+    write("later_none.html", later_none())
+    write("later_none_other_product.html", later_none_other_product())
+    write("later_script_only.html", script_only())
+    write("later_foreign_template.html", foreign_template())
+    write("later_large.html", later_large())
+
+
 def main():
     write("results_total_4050.html",
           document(results(FIRST_PAGE) + page_bar(0, 10, "找到相关结果约4,050个")))
@@ -243,6 +475,7 @@ def main():
           document(results(REAL_SPACING_PAGE) + page_bar(2, 10, "找到相关结果约4,050个") + RELATED_SEARCHES))
     write("verify_security.html", verify_security())
     write("verify_access_error_gb2312.html", verify_access_error(), encoding="gb2312")
+    write_later()
 
 
 if __name__ == "__main__":
