@@ -8,6 +8,8 @@
 #include "store/history_store.h"
 #include "store/work_queue.h"
 
+#include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -122,6 +124,8 @@ private slots:
     void initTestCase_data();
     void initTestCase();
     void init();
+    void refusedBeforeAnyRequest_data();
+    void refusedBeforeAnyRequest();
     void threeWorkersAnalyseEachDomainOnce();
     void killedWorkersDomainIsDoneByAnother();
     void refusedWorkerPutsItsDomainBack();
@@ -176,6 +180,75 @@ void TestE2eQueue::init()
     const QUrl url = pgFreshDatabase(cluster, QStringLiteral("korvane_e2e_queue%1").arg(number), &error);
     QVERIFY2(url.isValid() && !url.isEmpty(), qPrintable(error));
     m_store = url.toString();
+}
+
+void TestE2eQueue::refusedBeforeAnyRequest_data()
+{
+    // {store} stands for this test's store, {text} for a text file that is no store.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("mentions");
+
+    const QString work = QStringLiteral("work"), queue = QStringLiteral("queue"), add = QStringLiteral("add");
+    QTest::newRow("work with a DOMAIN") << QStringList{work, QStringLiteral("a.cn")} << QStringLiteral("queue add");
+    QTest::newRow("work with --input") << QStringList{work, QStringLiteral("--input"), QStringLiteral("{text}")}
+                                       << QStringLiteral("queue add");
+    QTest::newRow("a lease of 0 s") << QStringList{work, QStringLiteral("--lease"), QStringLiteral("0")}
+                                    << QStringLiteral("--lease takes a number of seconds from 1");
+    QTest::newRow("a lease of a week and a second")
+        << QStringList{work, QStringLiteral("--lease"), QStringLiteral("604801")} << QStringLiteral("--lease takes");
+    QTest::newRow("a poll that is no number")
+        << QStringList{work, QStringLiteral("--follow"), QStringLiteral("--poll"), QStringLiteral("soon")}
+        << QStringLiteral("--poll takes");
+    QTest::newRow("--follow with an HTML page")
+        << QStringList{work, QStringLiteral("--follow"), QStringLiteral("--format"), QStringLiteral("html")}
+        << QStringLiteral("--follow does not end");
+    QTest::newRow("work with --resume") << QStringList{work, QStringLiteral("--resume")}
+                                        << QStringLiteral("--resume is not used with work");
+    QTest::newRow("work on a text file") << QStringList{work, QStringLiteral("--store"), QStringLiteral("{text}")}
+                                         << QStringLiteral("is not a Korvane history store");
+    QTest::newRow("queue add of a domain that is not one")
+        << QStringList{queue, add, QStringLiteral("a.cn"), QStringLiteral("no_dot")}
+        << QStringLiteral("argument 2: not a domain name");
+    QTest::newRow("queue add of nothing") << QStringList{queue, add} << QStringLiteral("no domain to add");
+    QTest::newRow("queue status as CSV")
+        << QStringList{queue, QStringLiteral("status"), QStringLiteral("--format"), QStringLiteral("csv")}
+        << QStringLiteral("--format takes text or json");
+    QTest::newRow("queue without add or status") << QStringList{queue, QStringLiteral("clear")}
+                                                 << QStringLiteral("queue takes add or status");
+}
+
+// Each is refused with exit status 2 before the engine is asked anything, and nothing is queued.
+void TestE2eQueue::refusedBeforeAnyRequest()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, mentions);
+
+    const QString text = m_dir.filePath(QStringLiteral("not_a_store.txt"));
+    {
+        QFile file(text);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("example.com\n");
+    }
+    for (QString &argument : arguments)
+        argument.replace(QStringLiteral("{text}"), text);
+    if (!arguments.contains(QStringLiteral("--store")))
+        arguments += {QStringLiteral("--store"), m_store};
+    if (arguments.first() == QLatin1String("work"))
+        arguments += {QStringLiteral("--engine"), m_engine.origin()};
+    // One domain waits: no worker takes it, nothing is added to it.
+    QCOMPARE(run({QStringLiteral("queue"), QStringLiteral("add"), QStringLiteral("--store"), m_store,
+                  QStringLiteral("seed.example.cn")}),
+             0);
+    m_engine.server().clearRequests();
+    QByteArray out;
+    QString err;
+    QCOMPARE(run(arguments, &out, &err), 2);
+    QCOMPARE(out, QByteArray());
+    QVERIFY2(err.startsWith(QLatin1String("korvane-cli: ")) && err.contains(mentions), qPrintable(err));
+    QVERIFY(m_engine.server().requests().isEmpty());
+    const QJsonObject status = queueStatus(m_store);
+    QCOMPARE(status.value(QStringLiteral("waiting")).toInt(-1), 1);
+    QCOMPARE(status.value(QStringLiteral("working")).toInt(-1), 0);
 }
 
 void TestE2eQueue::threeWorkersAnalyseEachDomainOnce()
@@ -277,6 +350,17 @@ void TestE2eQueue::refusedWorkerPutsItsDomainBack()
     status = queueStatus(m_store);
     QCOMPARE(status.value(QStringLiteral("done")).toInt(), 3);
     QCOMPARE(status.value(QStringLiteral("waiting")).toInt(), 0);
+
+    // The history command reads the same store: the refusal, then the complete analysis.
+    QByteArray out;
+    QCOMPARE(run({QStringLiteral("history"), QStringLiteral("--store"), m_store, QStringLiteral("--format"),
+                  QStringLiteral("json"), domains.at(0)},
+                 &out),
+             0);
+    const QJsonArray analyses = QJsonDocument::fromJson(out).object().value(QStringLiteral("analyses")).toArray();
+    QCOMPARE(analyses.size(), 2);
+    QCOMPARE(analyses.at(0).toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("refused"));
+    QCOMPARE(analyses.at(1).toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("complete"));
 }
 
 QTEST_GUILESS_MAIN(TestE2eQueue)

@@ -225,7 +225,7 @@ QString storeAt(const QString &backend, const QTemporaryDir &dir, const QString 
 Q_DECLARE_METATYPE(Make)
 Q_DECLARE_METATYPE(std::function<bool(const QString &)>)
 Q_DECLARE_METATYPE(std::optional<qint64>)
-Q_DECLARE_METATYPE(std::function<void(HistoryStore &, WorkQueue &)>)
+Q_DECLARE_METATYPE(std::function<void(HistoryStore &, WorkQueue &, const QString &)>)
 
 class TestHistoryStore : public QObject
 {
@@ -604,12 +604,12 @@ void TestHistoryStore::serverAddress()
 void TestHistoryStore::queue_data()
 {
     // Runs against an empty queue of an open store; checks what it wants.
-    QTest::addColumn<std::function<void(HistoryStore &, WorkQueue &)>>("steps");
-    using Steps = std::function<void(HistoryStore &, WorkQueue &)>;
+    QTest::addColumn<std::function<void(HistoryStore &, WorkQueue &, const QString &)>>("steps");
+    using Steps = std::function<void(HistoryStore &, WorkQueue &, const QString &)>;
     const QString a = QStringLiteral("a.cn"), b = QStringLiteral("b.cn"), c = QStringLiteral("名称.中国");
     const QDateTime t0 = QDateTime::currentDateTimeUtc();
 
-    QTest::newRow("a domain waiting is added once; again once it is taken") << Steps([=](HistoryStore &, WorkQueue &q) {
+    QTest::newRow("a domain waiting is added once; again once it is taken") << Steps([=](HistoryStore &, WorkQueue &q, const QString &) {
         auto added = q.add({a, b});
         QVERIFY(added);
         QCOMPARE(added->added, (QStringList{a, b}));
@@ -627,7 +627,7 @@ void TestHistoryStore::queue_data()
         QCOMPARE(counts->working, 1);
     });
     QTest::newRow("oldest first; a lease run out goes to the next worker, the first can neither renew nor finish")
-        << Steps([=](HistoryStore &store, WorkQueue &q) {
+        << Steps([=](HistoryStore &store, WorkQueue &q, const QString &) {
                QVERIFY(q.add({a, b}));
                const auto first = q.take(QStringLiteral("w1"), 10, t0);
                QVERIFY(first && *first);
@@ -654,7 +654,7 @@ void TestHistoryStore::queue_data()
                QCOMPARE(counts->working, 1);
            });
     QTest::newRow("a refusal puts the domain back, counted and recorded; a worker that stops puts it back uncounted")
-        << Steps([=](HistoryStore &store, WorkQueue &q) {
+        << Steps([=](HistoryStore &store, WorkQueue &q, const QString &) {
                QVERIFY(q.add({a, b}));
                const auto first = q.take(QStringLiteral("w1"), 60, t0).value();
                const auto second = q.take(QStringLiteral("w2"), 60, t0).value();
@@ -681,11 +681,32 @@ void TestHistoryStore::queue_data()
                QCOMPARE(counts->working, 0);
                QCOMPARE(counts->refused, 2);
            });
+    QTest::newRow("a store from before the queue: none when reading, upgraded when writing, analyses kept")
+        << Steps([=](HistoryStore &store, WorkQueue &, const QString &path) {
+               QVERIFY(store.record(analysisAt(a, QStringLiteral("complete"), 0, 1), sitesNamed({b})));
+               const bool server = HistoryStore::isServerAddress(path);
+               QVERIFY(rawSql(path, {QStringLiteral("DROP TABLE queue"),
+                                     server ? QStringLiteral("UPDATE store_version SET version = 1")
+                                            : QStringLiteral("PRAGMA user_version = 1")}));
+               {
+                   HistoryStore old;
+                   QVERIFY2(old.open(path, HistoryStore::Access::ReadOnly), qPrintable(old.errorString()));
+                   QCOMPARE(old.version(), 1);
+                   WorkQueue none(old);
+                   QCOMPARE(none.counts()->waiting, 0);
+               }
+               HistoryStore upgraded;
+               QVERIFY2(upgraded.open(path, HistoryStore::Access::ReadWrite), qPrintable(upgraded.errorString()));
+               QCOMPARE(upgraded.version(), HistoryStore::kSchemaVersion);
+               WorkQueue queue(upgraded);
+               QCOMPARE(queue.add({a}).value().added, QStringList{a});
+               QCOMPARE(upgraded.analyses(a)->size(), 1);
+           });
 }
 
 void TestHistoryStore::queue()
 {
-    QFETCH(std::function<void(HistoryStore &, WorkQueue &)>, steps);
+    QFETCH(std::function<void(HistoryStore &, WorkQueue &, const QString &)>, steps);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -694,7 +715,7 @@ void TestHistoryStore::queue()
     QVERIFY2(store.open(path, HistoryStore::Access::ReadWrite), qPrintable(store.errorString()));
     QCOMPARE(store.version(), HistoryStore::kSchemaVersion);
     WorkQueue queue(store);
-    steps(store, queue);
+    steps(store, queue, path);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryStore)
