@@ -461,7 +461,7 @@ bool HistoryStore::openServer(const QString &text, Access access)
     if (!address->sslMode.isEmpty())
         db.setConnectOptions(QStringLiteral("sslmode=") + address->sslMode);
     if (!db.open())
-        return fail(QStringLiteral("cannot connect to %1: %2").arg(m_path, sqlError(db.lastError())));
+        return fail(QStringLiteral("cannot connect to %1: %2").arg(m_path, sqlError(db.lastError()).simplified()));
 
     // Which of our tables are there: none (a new store), or all with the version's.
     QSqlQuery query(db);

@@ -361,6 +361,21 @@ void TestE2eQueue::refusedWorkerPutsItsDomainBack()
     QCOMPARE(analyses.size(), 2);
     QCOMPARE(analyses.at(0).toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("refused"));
     QCOMPARE(analyses.at(1).toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("complete"));
+
+    // A run with --record on the same store, then what changed between the two complete analyses.
+    QCOMPARE(run({QStringLiteral("--record"), QStringLiteral("--store"), m_store, QStringLiteral("--engine"),
+                  m_engine.origin(), QStringLiteral("--delay"), QStringLiteral("0"), QStringLiteral("--quiet"),
+                  domains.at(0)}),
+             0);
+    QCOMPARE(run({QStringLiteral("diff"), QStringLiteral("--store"), m_store, QStringLiteral("--format"),
+                  QStringLiteral("json"), domains.at(0)},
+                 &out),
+             0);
+    const QJsonObject diff = QJsonDocument::fromJson(out).object();
+    QCOMPARE(diff.value(QStringLiteral("domain")).toString(), domains.at(0));
+    QCOMPARE(diff.value(QStringLiteral("new")).toArray().size(), 0);
+    QCOMPARE(diff.value(QStringLiteral("lost")).toArray().size(), 0);
+    QCOMPARE(diff.value(QStringLiteral("to")).toObject().value(QStringLiteral("sites")).toInt(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestE2eQueue)
