@@ -303,8 +303,22 @@ void TestE2eQueue::killedWorkersDomainIsDoneByAnother()
     const QStringList domains = domainsNumbered(3);
     QCOMPARE(run(QStringList{QStringLiteral("queue"), QStringLiteral("add"), QStringLiteral("--store"), m_store} + domains), 0);
 
-    // The first worker takes the oldest domain and waits for the slow engine's answer: killed there.
+    // A worker stopped with SIGTERM in the middle of a domain puts it back at once.
     QSignalSpy asked(&m_slowEngine.server(), &HttpTestServer::requestReceived);
+    {
+        Cli stopped(workArguments(m_store, m_slowEngine.origin(), {QStringLiteral("--lease"), QStringLiteral("600")}));
+        QVERIFY(asked.wait(kChildWaitMs));
+        stopped.signal(SIGTERM);
+        QVERIFY(stopped.wait());
+        QCOMPARE(stopped.exitCode(), 128 + SIGTERM);
+        QVERIFY2(stopped.err().contains(QStringLiteral("d1.example.cn: back in the queue")), qPrintable(stopped.err()));
+        const QJsonObject status = queueStatus(m_store);
+        QCOMPARE(status.value(QStringLiteral("waiting")).toInt(), 3);
+        QCOMPARE(status.value(QStringLiteral("working")).toInt(), 0);
+        asked.clear();
+    }
+
+    // The next worker takes the oldest domain and waits for the slow engine's answer: killed there.
     Cli doomed(workArguments(m_store, m_slowEngine.origin(), {QStringLiteral("--lease"), QStringLiteral("1")}));
     QVERIFY(asked.wait(kChildWaitMs));
     QVERIFY2(QString::fromLatin1(asked.first().first().toByteArray()).contains(QStringLiteral("d1.example.cn")),
