@@ -76,11 +76,11 @@ bool QueueWorker::finish(const FinishedAnalysis &analysis)
     if (!m_item)
         return true;
     const WorkQueue::Item item = *m_item;
-    m_item.reset();
     const bool refused = analysis.outcome() == AnalysisOutcome::Refused;
     const WorkQueue::Kept kept = refused ? m_queue.putBack(item, m_name, &analysis) : m_queue.finish(item, m_name, analysis);
     if (kept == WorkQueue::Kept::Failed)
-        return false;
+        return false; // still held: the run's end tries to put it back
+    m_item.reset();
     if (kept == WorkQueue::Kept::LeaseLost) {
         m_leaseLost = true;
         printErr(QStringLiteral("%1: another worker took it after this one's lease ran out; this analysis was not "
