@@ -5,6 +5,7 @@
 //  - the diff of two 32,767-site analyses, as text: under 150 ms.
 // The store is an SQLite file in a temporary folder, as the command line uses it.
 
+#include "bench_analysis.h"
 #include "core/texts.h"
 #include "export/exporter.h"
 #include "store/history_format.h"
@@ -51,40 +52,9 @@ Figure measure(int runs, const std::function<void()> &work)
 
 const QDateTime kStarted(QDate(2024, 5, 1), QTime(8, 0), QTimeZone(8 * 3600));
 
-// A complete analysis with `rows` sites named from `first` on, every kind of date.
 FinishedAnalysis largeAnalysis(int rows, int first = 1, int linksShift = 0)
 {
-    FinishedAnalysis a;
-    a.domain = QStringLiteral("www.example.com");
-    a.engine = QStringLiteral("http://www.baidu.com");
-    a.startedAt = kStarted;
-    a.finishedAt = kStarted.addSecs(300);
-    a.status = texts::statusComp();
-    a.pagesRequested = 77;
-    a.pagesRead = 77;
-    AnalysisRecord &r = a.record;
-    r.State = texts::stateComp();
-    r.TotalResults = 400000;
-    r.PageCount = 40000;
-    r.SiteNames = {QString()};
-    r.SiteLinkCounts = {0};
-    r.SiteLatestDates = {QString()};
-    r.SiteLatestUrls = {QString()};
-    for (int i = first; i < first + rows; ++i) {
-        const QString site = QStringLiteral("www.site%1.example.com").arg(i);
-        QString date;
-        switch (i % 4) {
-        case 0: date = QStringLiteral("2011-%1-%2").arg(i % 12 + 1).arg(i % 28 + 1); break;
-        case 1: date = QStringLiteral("%1小时前").arg(i % 24); break;
-        case 2: date = QStringLiteral("%1分钟前").arg(i % 60); break;
-        default: date = QStringLiteral("昨天"); break;
-        }
-        r.SiteNames.append(site);
-        r.SiteLinkCounts.append((i + (i % 7 == 0 ? linksShift : 0)) % 50 + 1);
-        r.SiteLatestDates.append(date);
-        r.SiteLatestUrls.append(site + QStringLiteral("/page/%1.html").arg(i));
-    }
-    return a;
+    return bench::largeAnalysis(rows, first, linksShift, kStarted);
 }
 
 // The same rows inserted by hand: one transaction, one prepared statement, nothing else.

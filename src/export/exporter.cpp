@@ -15,20 +15,6 @@ namespace korvane {
 
 namespace {
 
-// The site table's rows as the report lists them (rows 1..N); none without a report.
-qsizetype reportRowCount(const FinishedAnalysis &analysis)
-{
-    if (!analysis.hasReport())
-        return 0;
-    const AnalysisRecord &r = analysis.record;
-    const qsizetype rows = r.siteCount();
-    // The report writer fails on columns of unequal length, so a report never has such a
-    // table; staying inside every column keeps this true for any record.
-    if (r.SiteLinkCounts.size() <= rows || r.SiteLatestDates.size() <= rows || r.SiteLatestUrls.size() <= rows)
-        return 0;
-    return rows;
-}
-
 QByteArray utf8Bom() { return QByteArrayLiteral("\xEF\xBB\xBF"); }
 
 // isoDateOf for the rows of one analysis: the engine shows the same few date texts again and
@@ -51,6 +37,19 @@ private:
 };
 
 } // namespace
+
+qsizetype reportRowCount(const FinishedAnalysis &analysis)
+{
+    if (!analysis.hasReport())
+        return 0;
+    const AnalysisRecord &r = analysis.record;
+    const qsizetype rows = r.siteCount();
+    // The report writer fails on columns of unequal length, so a report never has such a
+    // table; staying inside every column keeps this true for any record.
+    if (r.SiteLinkCounts.size() <= rows || r.SiteLatestDates.size() <= rows || r.SiteLatestUrls.size() <= rows)
+        return 0;
+    return rows;
+}
 
 // The engine's total when this analysis read a positive one, else 0 (the record keeps an
 // earlier analysis's total until a new one is read).

@@ -36,6 +36,9 @@ struct FinishedAnalysis
     bool hasReport() const { return outcome() != AnalysisOutcome::Stopped; }
 };
 
+// The site table's rows as the report lists them (rows 1..N); none without a report.
+qsizetype reportRowCount(const FinishedAnalysis &analysis);
+
 enum class ExportFormat { Text, Csv, Json, Html };
 
 struct ExportOptions

@@ -157,18 +157,6 @@ std::optional<qint64> totalOf(const FinishedAnalysis &analysis)
     return analysis.engineTotal();
 }
 
-// Rows of the report's table (1..N); none without a report or for a table with unequal columns.
-qsizetype rowsOf(const FinishedAnalysis &analysis)
-{
-    if (!analysis.hasReport())
-        return 0;
-    const AnalysisRecord &r = analysis.record;
-    const qsizetype rows = r.siteCount();
-    if (r.SiteLinkCounts.size() <= rows || r.SiteLatestDates.size() <= rows || r.SiteLatestUrls.size() <= rows)
-        return 0;
-    return rows;
-}
-
 QString topSitesChart(const FinishedAnalysis &analysis, qsizetype rows)
 {
     const AnalysisRecord &r = analysis.record;
@@ -281,7 +269,7 @@ void appendAnalysis(QString &out, const FinishedAnalysis &analysis, int level, c
     out += QLatin1Char('<') + h + QLatin1Char('>') + QStringLiteral("对域名");
     appendEscaped(out, analysis.domain);
     out += QStringLiteral("的分析结果</") + h + QStringLiteral(">\n<dl class=\"facts\">\n");
-    const qsizetype rows = rowsOf(analysis);
+    const qsizetype rows = reportRowCount(analysis);
     appendFact(out, QStringLiteral("外链总数"), optionalDigits(totalOf(analysis)));
     appendFact(out, QStringLiteral("站点数量"), analysis.hasReport() ? digits(rows) : dash());
     appendFact(out, QStringLiteral("结果"), outcomeLabel(outcomeName(analysis.outcome())));
@@ -372,7 +360,7 @@ QString outcomeLabel(const QString &name)
 QByteArray htmlAnalysisPage(const FinishedAnalysis &analysis)
 {
     QString body;
-    body.reserve(rowsOf(analysis) * 110 + 16384);
+    body.reserve(reportRowCount(analysis) * 110 + 16384);
     appendAnalysis(body, analysis, 1, QStringLiteral("1"));
     return page(analysis.domain + QStringLiteral(" 的外链分析"), body);
 }
@@ -381,7 +369,7 @@ QByteArray htmlBatchPage(const QList<FinishedAnalysis> &analyses, const QStringL
 {
     qsizetype rows = 0;
     for (const FinishedAnalysis &a : analyses)
-        rows += rowsOf(a);
+        rows += reportRowCount(a);
     QString body;
     body.reserve(rows * 110 + 16384 * (analyses.size() + 1));
     const qsizetype domains = analyses.size() + notAnalysed.size();
@@ -397,7 +385,7 @@ QByteArray htmlBatchPage(const QList<FinishedAnalysis> &analyses, const QStringL
         body += QStringLiteral("<tr><td><a href=\"#d") + digits(i + 1) + QStringLiteral("\">");
         appendEscaped(body, a.domain);
         body += QStringLiteral("</a><td>") + outcomeLabel(outcomeName(a.outcome())) + QStringLiteral("<td>")
-            + optionalDigits(totalOf(a)) + QStringLiteral("<td>") + (a.hasReport() ? digits(rowsOf(a)) : dash())
+            + optionalDigits(totalOf(a)) + QStringLiteral("<td>") + (a.hasReport() ? digits(reportRowCount(a)) : dash())
             + QLatin1Char('\n');
     }
     for (const QString &domain : notAnalysed)
