@@ -5,6 +5,7 @@
 #include "crawl/form1_logic.h"
 #include "crawl/metered_browser.h"
 #include "export/html_report.h"
+#include "queue_worker.h"
 #include "store/history_store.h"
 
 #include <QCoreApplication>
@@ -72,6 +73,8 @@ BatchRun::BatchRun(BatchSettings settings, Form1Logic &logic, CliView &view, Met
     connect(&m_logic, &Form1Logic::walkStopped, this, &BatchRun::analysisEnded);
     // After the logic's own connection: the record already holds the page when this runs.
     connect(&m_browser, &Browser::documentComplete, this, &BatchRun::pageCompleted);
+    if (m_settings.worker)
+        connect(m_settings.worker, &QueueWorker::pollDue, this, &BatchRun::startNext);
 }
 
 void BatchRun::start()
@@ -94,6 +97,18 @@ void BatchRun::startNext()
         if (!writeHeld(*held))
             return;
         ++m_next;
+    }
+    // A worker takes the next domain from the queue, unless the engine has refused it.
+    if (m_settings.worker && m_next >= m_settings.domains.size() && m_status != kExitRefused) {
+        switch (m_settings.worker->take()) {
+        case QueueWorker::Next::Taken: m_settings.domains.append(m_settings.worker->domain()); break;
+        case QueueWorker::Next::Empty: break;
+        case QueueWorker::Next::Later: return; // pollDue() calls again
+        case QueueWorker::Next::Failed:
+            printErr(QStringLiteral("korvane-cli: %1\n").arg(m_settings.worker->errorString()));
+            end(kExitOutputFailed);
+            return;
+        }
     }
     if (m_next >= m_settings.domains.size()) {
         end(m_status);
@@ -150,9 +165,11 @@ void BatchRun::analysisEnded()
 void BatchRun::domainEnded(const FinishedAnalysis &analysis)
 {
     // Recorded first, whatever the outcome: the store keeps it even when the output fails.
-    const bool recorded = !m_settings.store || m_settings.store->record(analysis).has_value();
+    // A worker's domain is recorded and marked done in one go (or put back when refused).
+    const bool recorded = m_settings.worker ? m_settings.worker->finish(analysis)
+                                            : !m_settings.store || m_settings.store->record(analysis).has_value();
 
-    const bool several = m_settings.domains.size() > 1;
+    const bool several = m_settings.domains.size() > 1 || m_settings.worker;
     QByteArray body;
     if (m_settings.format.format == ExportFormat::Html)
         m_htmlAnalyses.append(analysis); // written with the others at the end
@@ -169,10 +186,13 @@ void BatchRun::domainEnded(const FinishedAnalysis &analysis)
     printErr((several ? analysis.domain + QStringLiteral(": ") : QString()) + analysis.status + QLatin1Char('\n'));
     if (!recorded) {
         // What is analysed after this could not be kept either: the run ends here.
-        printErr(QStringLiteral("korvane-cli: %1\n").arg(m_settings.store->errorString()));
+        printErr(QStringLiteral("korvane-cli: %1\n")
+                     .arg(m_settings.worker ? m_settings.worker->errorString() : m_settings.store->errorString()));
         end(kExitOutputFailed);
         return;
     }
+    if (m_settings.worker && m_settings.worker->leaseLost())
+        worsen(kExitIncomplete); // analysed, but not kept: another worker did it
 
     const AnalysisOutcome outcome = analysis.outcome();
     worsen(exitStatusOf(outcome));
@@ -266,6 +286,8 @@ void BatchRun::interrupt(int signalNumber)
         return;
     clearProgress();
     printErr(QStringLiteral("korvane-cli: interrupted\n"));
+    if (m_settings.worker)
+        m_settings.worker->release();
     writeHtmlPage();
     m_status = 128 + signalNumber;
     m_ended = true;
@@ -281,6 +303,8 @@ void BatchRun::end(int status)
 {
     if (m_ended)
         return;
+    if (m_settings.worker)
+        m_settings.worker->release(); // a domain taken and not analysed goes back
     worsen(status);
     if (!writeHtmlPage())
         worsen(kExitOutputFailed);

@@ -15,6 +15,7 @@ class CliView;
 class Form1Logic;
 class HistoryStore;
 class MeteredBrowser;
+class QueueWorker;
 
 // Exit statuses of korvane-cli. When domains end differently, the most severe one wins, in
 // the order of kExitPrecedence.
@@ -42,6 +43,9 @@ struct BatchSettings
     bool progress = false;   // the progress line on standard error
     QList<HeldDomain> held;  // --resume: the records of the file resumed, in its order
     HistoryStore *store = nullptr; // --record: each analysis is recorded here as it ends
+    // `work`: the domains come from the store's queue, one at a time, and each is recorded
+    // and marked done there as it ends (`domains` grows as they are taken).
+    QueueWorker *worker = nullptr;
 };
 
 // Analyses the domains one after another with one logic and one browser (cookies are kept

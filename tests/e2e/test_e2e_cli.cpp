@@ -438,6 +438,11 @@ void TestE2eCli::badInput_data()
     QTest::newRow("--proxy with a port out of range")
         << QStringList{QStringLiteral("--proxy"), QStringLiteral("socks5://127.0.0.1:65536"), QStringLiteral("a.cn")}
         << QByteArray() << QStringLiteral("--proxy");
+    QTest::newRow("--lease without work")
+        << QStringList{QStringLiteral("--lease"), QStringLiteral("60"), QStringLiteral("a.cn")} << QByteArray()
+        << QStringLiteral("--lease is used with work");
+    QTest::newRow("--follow without work") << QStringList{QStringLiteral("--follow"), QStringLiteral("a.cn")}
+                                           << QByteArray() << QStringLiteral("--follow is used with work");
     QTest::newRow("--output in a folder that does not exist")
         << QStringList{QStringLiteral("--output"), QStringLiteral("{dir}/no/such/out.csv"), QStringLiteral("a.cn")}
         << QByteArray() << QStringLiteral("{dir}/no/such/out.csv");

@@ -30,6 +30,8 @@ depends=$(field Depends)
 for needed in fonts-noto-cjk qt6-translations-l10n libqt6sql6-sqlite libqt6widgets6 libqt6network6 libxml2 libc6; do
   grep -Eq "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
+# The PostgreSQL driver, for a store on a server only.
+grep -Eq "(^|, )libqt6sql6-psql( |,|$)" <<<"$(field Recommends)" || fail "Recommends lacks libqt6sql6-psql: $(field Recommends)"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [ -n "$(field Description)" ] || fail "no Description"
 

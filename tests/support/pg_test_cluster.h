@@ -4,6 +4,9 @@
 // "postgresql" fixture of tests/CMakeLists.txt, through tests/support/pg-cluster).
 
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
 #include <QUrl>
 
@@ -32,6 +35,36 @@ inline PgTestCluster pgTestCluster()
     if (url.isEmpty())
         return {QUrl(), QStringLiteral("no PostgreSQL server was started in %1").arg(dir)};
     return {QUrl(url, QUrl::StrictMode), QString()};
+}
+
+// A database of its own on the server of `cluster`, made afresh (an earlier one of that name
+// dropped), so that test programs running at once do not meet: its URL, or an empty one with
+// the reason in *error. `name` is the caller's literal.
+inline QUrl pgFreshDatabase(const PgTestCluster &cluster, const QString &name, QString *error)
+{
+    const QString connection = QStringLiteral("korvane-test-admin");
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+        db.setHostName(cluster.url.host());
+        db.setPort(cluster.url.port(5432));
+        db.setUserName(cluster.url.userName());
+        db.setDatabaseName(cluster.url.path().mid(1));
+        ok = db.open();
+        QSqlQuery query(db);
+        ok = ok && query.exec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(name))
+            && query.exec(QStringLiteral("CREATE DATABASE %1").arg(name));
+        if (!ok)
+            *error = query.lastError().isValid() ? query.lastError().text() : db.lastError().text();
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    if (!ok)
+        return QUrl();
+    QUrl url = cluster.url;
+    url.setPath(QLatin1Char('/') + name);
+    return url;
 }
 
 } // namespace korvane::testing

@@ -1,0 +1,110 @@
+#include "queue_worker.h"
+
+#include "export/exporter.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace korvane {
+
+namespace {
+
+void printErr(const QString &text)
+{
+    const QByteArray bytes = (QStringLiteral("korvane-cli: ") + text + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+QueueWorker::QueueWorker(WorkQueue &queue, int leaseSeconds, bool follow, int pollSeconds, QObject *parent)
+    : QObject(parent)
+    , m_queue(queue)
+    , m_name(newWorkerName())
+    , m_leaseSeconds(leaseSeconds)
+    , m_follow(follow)
+{
+    // Three renewals a lease: one that fails or comes late still leaves the lease standing.
+    m_renewal.setInterval(std::max(1, leaseSeconds * 1000 / 3));
+    connect(&m_renewal, &QTimer::timeout, this, &QueueWorker::renew);
+    m_poll.setSingleShot(true);
+    m_poll.setInterval(std::max(1, pollSeconds) * 1000);
+    connect(&m_poll, &QTimer::timeout, this, &QueueWorker::pollDue);
+}
+
+QueueWorker::Next QueueWorker::take()
+{
+    m_item.reset();
+    m_leaseLost = false;
+    const auto taken = m_queue.take(m_name, m_leaseSeconds);
+    if (!taken)
+        return Next::Failed;
+    if (!*taken) {
+        if (!m_follow)
+            return Next::Empty;
+        m_poll.start();
+        return Next::Later;
+    }
+    m_item = **taken;
+    m_renewal.start();
+    return Next::Taken;
+}
+
+void QueueWorker::renew()
+{
+    if (!m_item || m_leaseLost)
+        return;
+    switch (m_queue.renew(*m_item, m_name, m_leaseSeconds)) {
+    case WorkQueue::Kept::Yes: break;
+    case WorkQueue::Kept::LeaseLost:
+        m_leaseLost = true;
+        m_renewal.stop();
+        printErr(QStringLiteral("%1: the lease ran out and another worker took it; this analysis will not be recorded")
+                     .arg(m_item->domain));
+        break;
+    case WorkQueue::Kept::Failed:
+        // Tried again at the next renewal; the lease still runs meanwhile.
+        printErr(QStringLiteral("warning: %1").arg(m_queue.errorString()));
+        break;
+    }
+}
+
+bool QueueWorker::finish(const FinishedAnalysis &analysis)
+{
+    m_renewal.stop();
+    if (!m_item)
+        return true;
+    const WorkQueue::Item item = *m_item;
+    const bool refused = analysis.outcome() == AnalysisOutcome::Refused;
+    const WorkQueue::Kept kept = refused ? m_queue.putBack(item, m_name, &analysis) : m_queue.finish(item, m_name, analysis);
+    if (kept == WorkQueue::Kept::Failed)
+        return false; // still held: the run's end tries to put it back
+    m_item.reset();
+    if (kept == WorkQueue::Kept::LeaseLost) {
+        m_leaseLost = true;
+        printErr(QStringLiteral("%1: another worker took it after this one's lease ran out; this analysis was not "
+                                "recorded")
+                     .arg(item.domain));
+    } else if (refused) {
+        printErr(QStringLiteral("%1: back in the queue for another worker; this one takes no more work")
+                     .arg(item.domain));
+    }
+    return true;
+}
+
+void QueueWorker::release()
+{
+    m_renewal.stop();
+    m_poll.stop();
+    if (!m_item)
+        return;
+    const WorkQueue::Item item = *m_item;
+    m_item.reset();
+    if (m_queue.putBack(item, m_name, nullptr) == WorkQueue::Kept::Failed)
+        printErr(QStringLiteral("%1 (another worker takes it once the lease has run out)").arg(m_queue.errorString()));
+    else
+        printErr(QStringLiteral("%1: back in the queue").arg(item.domain));
+}
+
+} // namespace korvane
