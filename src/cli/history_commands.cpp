@@ -1,6 +1,7 @@
 #include "history_commands.h"
 
 #include "batch_run.h"
+#include "command_output.h"
 #include "export/html_report.h"
 #include "store/history_format.h"
 #include "store/history_store.h"
@@ -17,28 +18,6 @@
 namespace korvane {
 
 namespace {
-
-void printErr(const QString &text)
-{
-    const QByteArray bytes = (QStringLiteral("korvane-cli: ") + text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
-int failWith(const QString &text, int status)
-{
-    printErr(text);
-    return status;
-}
-
-// Everything to standard output at once; exit status 4 when it cannot be written.
-int printOut(const QByteArray &bytes)
-{
-    const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    if (written != size_t(bytes.size()) || std::fflush(stdout) != 0)
-        return failWith(QStringLiteral("cannot write standard output"), kExitOutputFailed);
-    return kExitDone;
-}
 
 QByteArray jsonLine(const QJsonObject &object) { return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n'; }
 

@@ -1,6 +1,7 @@
 #include "queue_commands.h"
 
 #include "batch_run.h"
+#include "command_output.h"
 #include "domain_list.h"
 #include "store/history_store.h"
 #include "store/work_queue.h"
@@ -16,27 +17,6 @@
 namespace korvane {
 
 namespace {
-
-void printErr(const QString &text)
-{
-    const QByteArray bytes = (QStringLiteral("korvane-cli: ") + text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
-int failWith(const QString &text, int status)
-{
-    printErr(text);
-    return status;
-}
-
-int printOut(const QByteArray &bytes)
-{
-    const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    if (written != size_t(bytes.size()) || std::fflush(stdout) != 0)
-        return failWith(QStringLiteral("cannot write standard output"), kExitOutputFailed);
-    return kExitDone;
-}
 
 const QString kUsage = QStringLiteral(
     "Usage: korvane-cli queue add [--store STORE] [--input FILE] [--skip-invalid] DOMAIN...\n"

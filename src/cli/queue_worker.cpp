@@ -1,22 +1,12 @@
 #include "queue_worker.h"
 
+#include "command_output.h"
 #include "export/exporter.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace korvane {
-
-namespace {
-
-void printErr(const QString &text)
-{
-    const QByteArray bytes = (QStringLiteral("korvane-cli: ") + text + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
-} // namespace
 
 QueueWorker::QueueWorker(WorkQueue &queue, int leaseSeconds, bool follow, int pollSeconds, QObject *parent)
     : QObject(parent)
