@@ -4,7 +4,6 @@
 #include "export/exporter.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace korvane {
 
