@@ -101,7 +101,7 @@ HistoryReport sampleHistory()
         int added;
         int lost;
     } runs[] = {{"complete", 12600, 121, 0, 0},    {"complete", 13100, 128, 11, 4},  {"complete", 13900, 133, 9, 4},
-                {"page_error", 14200, 97, 2, 38},  {"complete", 15000, 139, 44, 2},  {"refused", 15800, 61, 3, 81},
+                {"page_error", 14200, 97, 2, 38},  {"complete", 15000, 139, 8, 2},  {"refused", 15800, 61, 3, 81},
                 {"complete", 16300, 147, 12, 4},   {"complete", 17200, 152, 9, 4},   {"complete", 18400, 164, 15, 3}};
     qint64 id = 40;
     for (int i = 0; i < int(std::size(runs)); ++i) {
@@ -113,7 +113,9 @@ HistoryReport sampleHistory()
         if (runs[i].total >= 0)
             p.engineTotal = runs[i].total;
         p.sites = runs[i].sites;
-        if (i > 0 && runs[i].total >= 0) {
+        // As the history counts them: against the previous complete analysis, and only for a
+        // complete one after the first.
+        if (i > 0 && p.outcome == QLatin1String("complete")) {
             p.newSites = runs[i].added;
             p.lostSites = runs[i].lost;
         }
