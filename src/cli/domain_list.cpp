@@ -1,5 +1,9 @@
 #include "domain_list.h"
 
+#include "command_output.h"
+
+#include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 
 namespace korvane {
@@ -123,6 +127,82 @@ std::optional<QList<ListedLine>> domainListLines(const QByteArray &bytes, QStrin
             lines.append({number, line});
     }
     return lines;
+}
+
+namespace {
+
+// Checks each domain typed (`where` names it in messages) and adds it to `domains`, each once.
+// False when one is not a domain and `skipInvalid` is not given.
+bool addCheckedDomains(const QList<std::pair<QString, QString>> &typed, bool skipInvalid, const QString &once,
+                       QStringList &domains, QHash<QString, QString> &firstSeen)
+{
+    bool valid = true;
+    for (const auto &[where, text] : typed) {
+        const CheckedDomain checked = checkDomain(text);
+        if (!checked.reason.isEmpty()) {
+            printErr(QStringLiteral("%1: %2%3").arg(where, checked.reason,
+                                                   skipInvalid ? QStringLiteral(" (skipped)") : QString()));
+            valid = false;
+            continue;
+        }
+        if (!checked.warning.isEmpty())
+            printErr(QStringLiteral("%1: warning: %2").arg(where, checked.warning));
+        if (const auto seen = firstSeen.constFind(checked.domain); seen != firstSeen.cend()) {
+            printErr(QStringLiteral("%1: warning: %2 is listed again (first at %3); it is %4 once")
+                         .arg(where, checked.domain, *seen, once));
+            continue;
+        }
+        firstSeen.insert(checked.domain, where);
+        domains.append(checked.domain);
+    }
+    return valid || skipInvalid;
+}
+
+} // namespace
+
+std::optional<QStringList> checkedDomains(const QStringList &arguments, const QString &inputPath, bool skipInvalid,
+                                          bool emptyListRefused, const QString &once, QString *usageError)
+{
+    usageError->clear();
+    QStringList domains;
+    QHash<QString, QString> firstSeen;
+    QList<std::pair<QString, QString>> typed;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments.at(i).trimmed().isEmpty()) {
+            *usageError = QStringLiteral("a DOMAIN is empty");
+            return std::nullopt;
+        }
+        typed.append({QStringLiteral("argument %1").arg(i + 1), arguments.at(i)});
+    }
+    bool valid = addCheckedDomains(typed, skipInvalid, once, domains, firstSeen);
+    if (!inputPath.isEmpty()) {
+        QFile file;
+        const bool opened = inputPath == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                                            : (file.setFileName(inputPath), file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = opened ? file.readAll() : QByteArray();
+        if (!opened || file.error() != QFileDevice::NoError) {
+            *usageError = QStringLiteral("cannot read --input %1: %2").arg(inputPath, file.errorString());
+            return std::nullopt;
+        }
+        QString error;
+        const auto lines = domainListLines(bytes, &error);
+        if (!lines) {
+            *usageError = QStringLiteral("%1: %2").arg(inputPath, error);
+            return std::nullopt;
+        }
+        if (lines->isEmpty() && emptyListRefused) {
+            *usageError = QStringLiteral("--input %1 lists no domain").arg(inputPath);
+            return std::nullopt;
+        }
+        const QString name = inputPath == QLatin1String("-") ? QStringLiteral("standard input") : inputPath;
+        typed.clear();
+        for (const ListedLine &line : *lines)
+            typed.append({QStringLiteral("%1:%2").arg(name).arg(line.number), line.text});
+        valid = addCheckedDomains(typed, skipInvalid, once, domains, firstSeen) && valid;
+    }
+    if (!valid)
+        return std::nullopt;
+    return domains;
 }
 
 } // namespace korvane

@@ -36,4 +36,14 @@ struct ListedLine
 };
 std::optional<QList<ListedLine>> domainListLines(const QByteArray &bytes, QString *error);
 
+// The domains typed as `arguments` and listed in the file `inputPath` (none when empty; "-":
+// standard input), each checked, in that order and each once. Every invalid one, warning and
+// duplicate is named on standard error ("argument N", "FILE:LINE"); a duplicate's message says
+// it is `once` ("analysed", "added") once. nullopt when the run may not start: with the reason in
+// *usageError for an empty argument, an unreadable or unusable file, or (`emptyListRefused`) a
+// file that lists no domain; with *usageError empty when a domain is invalid and `skipInvalid`
+// is not given.
+std::optional<QStringList> checkedDomains(const QStringList &arguments, const QString &inputPath, bool skipInvalid,
+                                          bool emptyListRefused, const QString &once, QString *usageError);
+
 } // namespace korvane

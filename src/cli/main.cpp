@@ -7,6 +7,7 @@
 #include "browser/proxy_rules.h"
 #include "browser/web_browser.h"
 #include "cli_view.h"
+#include "command_output.h"
 #include "domain_list.h"
 #include "crawl/form1_logic.h"
 #include "crawl/metered_browser.h"
@@ -19,9 +20,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QLocale>
 #include <QTimer>
 #include <QUrl>
@@ -54,54 +53,6 @@ int usageError(const QString &message)
 {
     std::fprintf(stderr, "korvane-cli: %s\n", message.toUtf8().constData());
     return kExitUsage;
-}
-
-// The bytes of the domain list `path` ("-": standard input); nullopt when it cannot be read.
-std::optional<QByteArray> readDomainList(const QString &path, QString *error)
-{
-    QFile file;
-    const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                   : (file.setFileName(path), file.open(QIODevice::ReadOnly));
-    QByteArray bytes;
-    if (opened)
-        bytes = file.readAll();
-    if (!opened || file.error() != QFileDevice::NoError) {
-        *error = file.errorString();
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-void warn(const QString &text)
-{
-    std::fprintf(stderr, "korvane-cli: %s\n", text.toUtf8().constData());
-}
-
-// Checks each domain typed (`where` names it in messages, "FILE:LINE" or "argument N") and adds
-// it to `domains`, each once. False when one is not a domain and `skipInvalid` is not given.
-bool addCheckedDomains(const QList<std::pair<QString, QString>> &typed, bool skipInvalid, QStringList &domains,
-                       QHash<QString, QString> &firstSeen)
-{
-    bool valid = true;
-    for (const auto &[where, text] : typed) {
-        const CheckedDomain checked = checkDomain(text);
-        if (!checked.reason.isEmpty()) {
-            warn(QStringLiteral("%1: %2%3").arg(where, checked.reason,
-                                               skipInvalid ? QStringLiteral(" (skipped)") : QString()));
-            valid = false;
-            continue;
-        }
-        if (!checked.warning.isEmpty())
-            warn(QStringLiteral("%1: warning: %2").arg(where, checked.warning));
-        if (const auto seen = firstSeen.constFind(checked.domain); seen != firstSeen.cend()) {
-            warn(QStringLiteral("%1: warning: %2 is listed again (first at %3); it is analysed once")
-                     .arg(where, checked.domain, *seen));
-            continue;
-        }
-        firstSeen.insert(checked.domain, where);
-        domains.append(checked.domain);
-    }
-    return valid || skipInvalid;
 }
 
 } // namespace
@@ -290,35 +241,13 @@ int main(int argc, char *argv[])
                               .arg(parser.value(delayOption)));
 
     // Every domain is checked before the first request.
-    const bool skipInvalid = parser.isSet(skipInvalidOption);
-    QHash<QString, QString> firstSeen;
-    QList<std::pair<QString, QString>> typed;
     const QStringList arguments = parser.positionalArguments();
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        if (arguments.at(i).trimmed().isEmpty())
-            return usageError(QStringLiteral("a DOMAIN is empty"));
-        typed.append({QStringLiteral("argument %1").arg(i + 1), arguments.at(i)});
-    }
-    bool valid = addCheckedDomains(typed, skipInvalid, settings.domains, firstSeen);
-    if (parser.isSet(inputOption)) {
-        const QString path = parser.value(inputOption);
-        QString error;
-        const auto bytes = readDomainList(path, &error);
-        if (!bytes)
-            return usageError(QStringLiteral("cannot read --input %1: %2").arg(path, error));
-        const auto lines = domainListLines(*bytes, &error);
-        if (!lines)
-            return usageError(QStringLiteral("%1: %2").arg(path, error));
-        if (lines->isEmpty())
-            return usageError(QStringLiteral("--input %1 lists no domain").arg(path));
-        const QString name = path == QLatin1String("-") ? QStringLiteral("standard input") : path;
-        typed.clear();
-        for (const ListedLine &line : *lines)
-            typed.append({QStringLiteral("%1:%2").arg(name).arg(line.number), line.text});
-        valid = addCheckedDomains(typed, skipInvalid, settings.domains, firstSeen) && valid;
-    }
-    if (!valid)
-        return kExitUsage;
+    QString inputError;
+    const auto checked = checkedDomains(arguments, parser.isSet(inputOption) ? parser.value(inputOption) : QString(),
+                                        parser.isSet(skipInvalidOption), true, QStringLiteral("analysed"), &inputError);
+    if (!checked)
+        return inputError.isEmpty() ? kExitUsage : usageError(inputError);
+    settings.domains = *checked;
     int leaseSeconds = 0;
     int pollSeconds = 0;
     if (work) {
@@ -344,7 +273,7 @@ int main(int argc, char *argv[])
                                    : parser.isSet(followOption) ? QStringLiteral("follow") : QStringLiteral("poll")));
     }
     if (settings.domains.isEmpty() && !work) {
-        if (!typed.isEmpty() || !arguments.isEmpty())
+        if (!arguments.isEmpty() || parser.isSet(inputOption)) // every one typed was invalid and skipped
             return usageError(QStringLiteral("no valid domain to analyse"));
         std::fprintf(stderr, "korvane-cli: give a DOMAIN, or --input FILE\n\n%s", qPrintable(parser.helpText()));
         return kExitUsage;
@@ -439,13 +368,13 @@ int main(int argc, char *argv[])
         // every record it held; when that cannot be had, it stays as it was.
         const bool heldKept = run.writeRemainingHeld();
         if (!heldKept && status != kExitOutputFailed) {
-            warn(QStringLiteral("cannot write %1: %2").arg(outputPath, out->failure()));
+            printErr(QStringLiteral("cannot write %1: %2").arg(outputPath, out->failure()));
             status = kExitOutputFailed;
         }
         QString error;
         const bool replaced = out->commit(!heldKept, &error);
         if (!error.isEmpty()) {
-            warn(QStringLiteral("cannot write %1: %2").arg(outputPath, error));
+            printErr(QStringLiteral("cannot write %1: %2").arg(outputPath, error));
             status = kExitOutputFailed;
         }
         std::fprintf(stderr, "%s\n", run.contents(outputPath, replaced).toUtf8().constData());

@@ -7,8 +7,6 @@
 #include "store/work_queue.h"
 
 #include <QCommandLineParser>
-#include <QFile>
-#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -60,65 +58,14 @@ bool openStore(HistoryStore &store, const QCommandLineParser &parser, const Opti
     return false;
 }
 
-// Checks each domain as typed (`where` names it in messages) as a batch does; false when one
-// is not a domain and invalid ones are not skipped.
-bool addChecked(const QList<std::pair<QString, QString>> &typed, bool skipInvalid, QStringList &domains,
-                QHash<QString, QString> &firstSeen)
-{
-    bool valid = true;
-    for (const auto &[where, text] : typed) {
-        const CheckedDomain checked = checkDomain(text);
-        if (!checked.reason.isEmpty()) {
-            printErr(QStringLiteral("%1: %2%3").arg(where, checked.reason,
-                                                   skipInvalid ? QStringLiteral(" (skipped)") : QString()));
-            valid = false;
-            continue;
-        }
-        if (!checked.warning.isEmpty())
-            printErr(QStringLiteral("%1: warning: %2").arg(where, checked.warning));
-        if (const auto seen = firstSeen.constFind(checked.domain); seen != firstSeen.cend()) {
-            printErr(QStringLiteral("%1: warning: %2 is listed again (first at %3); it is added once")
-                         .arg(where, checked.domain, *seen));
-            continue;
-        }
-        firstSeen.insert(checked.domain, where);
-        domains.append(checked.domain);
-    }
-    return valid || skipInvalid;
-}
-
 int runAdd(const QCommandLineParser &parser, const Options &options, const QStringList &positional)
 {
-    const bool skipInvalid = parser.isSet(options.skipInvalid);
-    QStringList domains;
-    QHash<QString, QString> firstSeen;
-    QList<std::pair<QString, QString>> typed;
-    for (qsizetype i = 0; i < positional.size(); ++i) {
-        if (positional.at(i).trimmed().isEmpty())
-            return usage(QStringLiteral("a DOMAIN is empty"));
-        typed.append({QStringLiteral("argument %1").arg(i + 1), positional.at(i)});
-    }
-    bool valid = addChecked(typed, skipInvalid, domains, firstSeen);
-    if (parser.isSet(options.input)) {
-        const QString path = parser.value(options.input);
-        QFile file;
-        const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                       : (file.setFileName(path), file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = opened ? file.readAll() : QByteArray();
-        if (!opened || file.error() != QFileDevice::NoError)
-            return usage(QStringLiteral("cannot read --input %1: %2").arg(path, file.errorString()));
-        QString error;
-        const auto lines = domainListLines(bytes, &error);
-        if (!lines)
-            return usage(QStringLiteral("%1: %2").arg(path, error));
-        const QString name = path == QLatin1String("-") ? QStringLiteral("standard input") : path;
-        typed.clear();
-        for (const ListedLine &line : *lines)
-            typed.append({QStringLiteral("%1:%2").arg(name).arg(line.number), line.text});
-        valid = addChecked(typed, skipInvalid, domains, firstSeen) && valid;
-    }
-    if (!valid)
-        return kExitUsage;
+    QString inputError;
+    const auto checked = checkedDomains(positional, parser.isSet(options.input) ? parser.value(options.input) : QString(),
+                                        parser.isSet(options.skipInvalid), false, QStringLiteral("added"), &inputError);
+    if (!checked)
+        return inputError.isEmpty() ? kExitUsage : usage(inputError);
+    const QStringList &domains = *checked;
     if (domains.isEmpty())
         return usage(QStringLiteral("no domain to add"));
 
