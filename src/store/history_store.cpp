@@ -27,6 +27,16 @@ namespace korvane {
 
 namespace {
 
+// Why a store from a later version of the program is refused.
+QString laterVersionMessage(const QString &path, int version)
+{
+    return QStringLiteral("%1 was written by a later Korvane (store version %2; this one knows up to %3); "
+                          "it was left as it is")
+        .arg(path)
+        .arg(version)
+        .arg(HistoryStore::kSchemaVersion);
+}
+
 constexpr int kBusyTimeoutMs = 10000;
 
 QString sqlError(const QSqlError &error)
@@ -420,11 +430,7 @@ bool HistoryStore::openAt(const QString &path, Access access)
     if (!version)
         return fail(error);
     if (*version > kSchemaVersion)
-        return fail(QStringLiteral("%1 was written by a later Korvane (store version %2; this one knows up to %3); "
-                                   "it was left as it is")
-                        .arg(path)
-                        .arg(*version)
-                        .arg(kSchemaVersion));
+        return fail(laterVersionMessage(path, *version));
     m_version = *version;
     if (!checkOurs(m_connection))
         return false;
@@ -491,11 +497,7 @@ bool HistoryStore::openServer(const QString &text, Access access)
     const int version = query.value(0).toInt();
     query.finish();
     if (version > kSchemaVersion)
-        return fail(QStringLiteral("%1 was written by a later Korvane (store version %2; this one knows up to %3); "
-                                   "it was left as it is")
-                        .arg(m_path)
-                        .arg(version)
-                        .arg(kSchemaVersion));
+        return fail(laterVersionMessage(m_path, version));
     m_version = version;
     if (access == Access::ReadWrite && version < kSchemaVersion && !upgradeServer(false))
         return false;
@@ -556,11 +558,7 @@ bool HistoryStore::upgradeServer(bool create)
                         .arg(create ? QStringLiteral("create the store in") : QStringLiteral("upgrade"), m_path, error));
     }
     if (now > kSchemaVersion)
-        return fail(QStringLiteral("%1 was written by a later Korvane (store version %2; this one knows up to %3); "
-                                   "it was left as it is")
-                        .arg(m_path)
-                        .arg(now)
-                        .arg(kSchemaVersion));
+        return fail(laterVersionMessage(m_path, now));
     m_version = kSchemaVersion;
     return true;
 }
