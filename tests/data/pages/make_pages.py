@@ -383,6 +383,25 @@ def later_2026(current=0, next_page=True):
     return later_document(body)
 
 
+def later_2026_targets(current=0, next_page=True):
+    """Where the displayed address and the block's own target (mu) disagree: cut hosts and
+    paths, a site name, the engine's placeholder target, a whole address beside another mu."""
+    results = [
+        result_2026(1, "https://docs.example-protocol.mintlify.app/docs/getting-started",
+                    "docs.example-protocol.mintlify.ap...", "2025年3月1日", "被截断的主机名"),
+        result_2026(2, "https://www.example.com/magazine/frontend/a-long-path/", "www.example.com/magaz…",
+                    "2025年3月2日", "被截断的路径"),
+        result_2026(3, "http://nourl.ubs.baidu.com/51270", "百度百科", "2025年3月3日", "答案卡片，显示站点名"),
+        result_2026(4, "https://bbs.example.net/thread-9-1-1.html", "知乎", "2025年3月4日", "站点名"),
+        result_2026(5, "http://nourl.ubs.baidu.com/88112", "www.example.org/answer...", "", "答案卡片，显示地址"),
+        result_2026(6, "https://mirror.example.cn/other/", "blog.example.org/2025/whole.html", "2025年3月6日",
+                    "完整地址，mu 指向别处"),
+    ]
+    body = ('<div class="hint_PIStE">百度为您找到以下结果</div>\n<div id="content_left">\n' + "".join(results)
+            + '</div>\n' + pager_2026(current, next_page))
+    return later_document(body)
+
+
 def later_none():
     return later_document(
         '<div id="content_left"><div class="content_none"><div class="nors">'
@@ -437,6 +456,7 @@ def write_later():
     write("later_2021.html", later_2021())
     write("later_2026.html", later_2026())
     write("later_2026_last.html", later_2026(4, next_page=False))
+    write("later_2026_targets.html", later_2026_targets())
     write("later_none.html", later_none())
     write("later_none_other_product.html", later_none_other_product())
     write("later_script_only.html", script_only())
