@@ -96,6 +96,8 @@ public:
     void setLinkCountText(const QString &text) override;
     void setSiteCountText(const QString &text) override;
     QString statusText() const override;
+    // The status line's tooltip: why the last analysis is incomplete; empty when it is not.
+    QString statusToolTip() const;
     void setStatusText(const QString &text) override;
     void setMousePointer(int pointer) override;
     void updateLinkLabel(int index, const LinkLabel &label) override;
@@ -128,6 +130,7 @@ private:
     void setUpReportMenu();
     void exportAnalysis();
     QString runSaveDialog(const QString &suggested, const QStringList &filters, QString *selectedFilter);
+    void showFailureTip();
 
     bool m_busy = false; // the pointer is the hourglass (11)
     // The controls that have a pointer of their own (the text boxes' I-beam, the link labels'

@@ -159,6 +159,7 @@ void BatchRun::analysisEnded()
     analysis.record = m_logic.record();
     analysis.pagesRequested = m_browser.pagesRequested();
     analysis.pagesRead = m_browser.pagesRead();
+    analysis.failure = failureOf(analysis);
     domainEnded(analysis);
 }
 

@@ -271,14 +271,22 @@ QStringList schemaStep(int version, bool server)
             QStringLiteral("CREATE UNIQUE INDEX queue_waiting_domain ON queue (domain) WHERE state = 'waiting'"),
             QStringLiteral("CREATE INDEX queue_state ON queue (state, id)"),
         };
+    case 3:
+        // Why an analysis is incomplete, in one line; NULL when it is complete.
+        return {QStringLiteral("ALTER TABLE analyses ADD COLUMN failure TEXT")};
     default:
         return {};
     }
 }
 
-const QString kAnalysisColumns = QStringLiteral(
-    "id, domain, engine, started_at, finished_at, outcome, engine_total, sites, pages_requested, pages_read, "
-    "status, version");
+// The columns analysisFromRow reads. A store of version 2 or before, read without upgrading
+// it, has no failure column: its analyses tell none.
+QString analysisColumns(int version)
+{
+    return QStringLiteral("id, domain, engine, started_at, finished_at, outcome, engine_total, sites, pages_requested, "
+                          "pages_read, status, version, ")
+        + (version >= 3 ? QStringLiteral("failure") : QStringLiteral("NULL"));
+}
 
 StoredAnalysis analysisFromRow(const QSqlQuery &query)
 {
@@ -296,6 +304,7 @@ StoredAnalysis analysisFromRow(const QSqlQuery &query)
     a.pagesRead = query.value(9).toInt();
     a.status = query.value(10).toString();
     a.version = query.value(11).toString();
+    a.failure = query.value(12).toString();
     return a;
 }
 
@@ -703,7 +712,8 @@ std::optional<qint64> HistoryStore::insertAnalysis(const StoredAnalysis &a, cons
         QSqlQuery insert(db);
         insert.prepare(QStringLiteral(
             "INSERT INTO analyses (domain, engine, started_at, finished_at, outcome, engine_total, sites, "
-            "pages_requested, pages_read, status, version) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
+            "pages_requested, pages_read, status, version, failure) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+            "RETURNING id"));
         insert.addBindValue(a.domain);
         insert.addBindValue(a.engine);
         insert.addBindValue(storedTime(a.startedAt));
@@ -715,6 +725,7 @@ std::optional<qint64> HistoryStore::insertAnalysis(const StoredAnalysis &a, cons
         insert.addBindValue(a.pagesRead);
         insert.addBindValue(a.status);
         insert.addBindValue(a.version);
+        insert.addBindValue(nullWhenEmpty(a.failure));
         if (insert.exec() && insert.next())
             id = insert.value(0).toLongLong();
         else
@@ -759,7 +770,7 @@ std::optional<QList<StoredAnalysis>> HistoryStore::analyses(const QString &domai
 {
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT ") + kAnalysisColumns
+    query.prepare(QStringLiteral("SELECT ") + analysisColumns(m_version)
                   + QStringLiteral(" FROM analyses WHERE domain = ? ORDER BY finished_at, id"));
     query.addBindValue(domain);
     if (!query.exec()) {
@@ -780,7 +791,7 @@ std::optional<std::optional<StoredAnalysis>> HistoryStore::analysis(qint64 id)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT ") + kAnalysisColumns + QStringLiteral(" FROM analyses WHERE id = ?"));
+    query.prepare(QStringLiteral("SELECT ") + analysisColumns(m_version) + QStringLiteral(" FROM analyses WHERE id = ?"));
     query.addBindValue(id);
     if (!query.exec()) {
         fail(QStringLiteral("cannot read %1: %2").arg(m_path, sqlError(query.lastError())));

@@ -26,8 +26,9 @@ public:
 
     // The version of the tables this program writes and reads. Stores of earlier versions are
     // upgraded when opened for writing; stores of later ones are refused. Version 2 added the
-    // work queue.
-    static constexpr int kSchemaVersion = 2;
+    // work queue; version 3 the failure column of
+    // analyses.
+    static constexpr int kSchemaVersion = 3;
 
     HistoryStore();
     ~HistoryStore();

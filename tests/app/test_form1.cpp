@@ -396,6 +396,8 @@ void TestForm1::exportThroughMenu_data()
     QTest::newRow("no suffix: the text filter's") << QStringLiteral("links") << 2 << false << QStringLiteral("links.txt");
     QTest::newRow("no suffix: the HTML report filter's") << QStringLiteral("links") << 3 << false
                                                          << QStringLiteral("links.html");
+    QTest::newRow(".htm under the CSV filter: the HTML report") << QStringLiteral("links.htm") << 0 << false
+                                                                << QStringLiteral("links.htm");
     QTest::newRow("folder missing: a message, nothing else") << QStringLiteral("no/such/links.csv") << 0 << false
                                                              << QString();
 }
@@ -468,7 +470,7 @@ void TestForm1::exportThroughMenu()
     QCOMPARE(offered.size(), 4);
     QVERIFY(offered[0].contains(QLatin1String("*.csv")) && offered[1].contains(QLatin1String("*.json"))
             && offered[2].contains(QLatin1String("*.txt")));
-    QCOMPARE(offered[3], QStringLiteral("HTML 报告 (*.html)"));
+    QCOMPARE(offered[3], QStringLiteral("HTML 报告 (*.html *.htm)"));
     // The window itself is as it was.
     QCOMPARE(window.lbTip->text(), status);
     QCOMPARE(window.TextResult->toPlainText(), report);
@@ -499,7 +501,7 @@ void TestForm1::exportThroughMenu()
         QCOMPARE(object.value(QLatin1String("pages_requested")).toInt(), 2); // the notice page is not counted
         QCOMPARE(object.value(QLatin1String("pages_read")).toInt(), 2);
         QCOMPARE(object.value(QLatin1String("rows")).toArray().size(), 2);
-    } else if (written.endsWith(QLatin1String(".html"))) {
+    } else if (written.endsWith(QLatin1String(".html")) || written.endsWith(QLatin1String(".htm"))) {
         const QString html = QString::fromUtf8(bytes);
         QVERIFY(html.startsWith(QLatin1String("<!DOCTYPE html>")));
         QVERIFY(html.contains(QLatin1String("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none';")));
