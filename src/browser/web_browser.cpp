@@ -215,7 +215,7 @@ void WebBrowser::loadFinished(QNetworkReply *reply)
     if (status >= 400) {
         return failWith(QStringLiteral("HTTP %1 %2").arg(status).arg(
                             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()),
-                        QStringLiteral("HTTP %1").arg(status));
+                        status == 407 ? QStringLiteral("proxy authentication required") : QStringLiteral("HTTP %1").arg(status));
     }
     if (reply->error() != QNetworkReply::NoError)
         return failWith(reply->errorString(), problemOf(*reply));
@@ -239,6 +239,15 @@ QString WebBrowser::problemOf(const QNetworkReply &reply) const
     const QString server = hostPort(url.host(), url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
     const QNetworkProxy proxy = m_proxyRules.proxyFor(url);
     const QString proxyAt = hostPort(proxy.hostName(), proxy.port());
+    // Through a proxy, the connection that failed is the one to the proxy.
+    if (proxy.type() == QNetworkProxy::HttpProxy || proxy.type() == QNetworkProxy::Socks5Proxy) {
+        switch (reply.error()) {
+        case QNetworkReply::ConnectionRefusedError: return QStringLiteral("proxy refused the connection (%1)").arg(proxyAt);
+        case QNetworkReply::RemoteHostClosedError: return QStringLiteral("proxy closed the connection (%1)").arg(proxyAt);
+        case QNetworkReply::HostNotFoundError: return QStringLiteral("proxy not found (%1)").arg(proxy.hostName());
+        default: break;
+        }
+    }
     switch (reply.error()) {
     case QNetworkReply::ConnectionRefusedError: return QStringLiteral("connection refused (%1)").arg(server);
     case QNetworkReply::RemoteHostClosedError: return QStringLiteral("connection closed by %1").arg(server);

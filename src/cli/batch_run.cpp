@@ -185,6 +185,8 @@ void BatchRun::domainEnded(const FinishedAnalysis &analysis)
     m_written.insert(analysis.domain);
     m_analysed.insert(analysis.domain);
     printErr((several ? analysis.domain + QStringLiteral(": ") : QString()) + analysis.status + QLatin1Char('\n'));
+    if (!analysis.failure.isEmpty()) // why it is incomplete, after the status line
+        printErr(analysis.domain + QStringLiteral(": ") + analysis.failure + QLatin1Char('\n'));
     if (!recorded) {
         // What is analysed after this could not be kept either: the run ends here.
         printErr(QStringLiteral("korvane-cli: %1\n")
