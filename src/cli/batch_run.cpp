@@ -167,8 +167,15 @@ void BatchRun::domainEnded(const FinishedAnalysis &analysis)
 {
     // Recorded first, whatever the outcome: the store keeps it even when the output fails.
     // A worker's domain is recorded and marked done in one go (or put back when refused).
-    const bool recorded = m_settings.worker ? m_settings.worker->finish(analysis)
-                                            : !m_settings.store || m_settings.store->record(analysis).has_value();
+    // A store whose connection was lost is reconnected first (reconnectStore).
+    bool recorded = true;
+    if (m_settings.worker) {
+        recorded = m_settings.worker->finish(analysis);
+    } else if (m_settings.store) {
+        recorded = m_settings.store->record(analysis).has_value();
+        while (!recorded && reconnectStore(*m_settings.store, m_settings.store->errorString()))
+            recorded = m_settings.store->record(analysis).has_value();
+    }
 
     const bool several = m_settings.domains.size() > 1 || m_settings.worker;
     QByteArray body;
@@ -289,6 +296,8 @@ void BatchRun::interrupt(int signalNumber)
         return;
     clearProgress();
     printErr(QStringLiteral("korvane-cli: interrupted\n"));
+    if (m_settings.store)
+        m_settings.store->abandonReconnecting(); // a wait for the store ends too
     if (m_settings.worker)
         m_settings.worker->release();
     writeHtmlPage();

@@ -3,6 +3,9 @@
 #include "export/exporter.h"
 
 #include <QAtomicInt>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -394,6 +397,8 @@ QString HistoryStore::beginWrite() const
 
 bool HistoryStore::open(const QString &path, Access access)
 {
+    m_address = path;
+    m_access = access;
     m_open = false;
     m_path = path;
     m_error.clear();
@@ -864,6 +869,72 @@ std::optional<QList<HistoryEntry>> HistoryStore::history(const QString &domain)
         entries.append(entry);
     }
     return entries;
+}
+
+std::chrono::seconds HistoryStore::reconnectLimit()
+{
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("KORVANE_STORE_RECONNECT_SECONDS", &ok);
+    return std::chrono::seconds(ok && seconds >= 0 ? seconds : 600);
+}
+
+bool HistoryStore::connectionLost()
+{
+    if (!m_server)
+        return false; // a file does not go away between two statements
+    if (!m_open || !QSqlDatabase::contains(m_connection))
+        return true;
+    QSqlQuery probe(QSqlDatabase::database(m_connection, false));
+    return !probe.exec(QStringLiteral("SELECT 1")) || !probe.next();
+}
+
+bool HistoryStore::reopen()
+{
+    const QString address = m_address;
+    const Access access = m_access;
+    return open(address, access);
+}
+
+void HistoryStore::abandonReconnecting()
+{
+    m_abandoned = true;
+    if (m_waitLoop)
+        m_waitLoop->quit();
+}
+
+bool HistoryStore::reconnect()
+{
+    if (m_abandoned || !m_server || m_address.isEmpty() || !connectionLost())
+        return false;
+    const QString lostBecause = m_error;
+    const std::chrono::milliseconds limit = reconnectLimit();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    std::chrono::milliseconds delay(1000);
+    for (;;) {
+        const std::chrono::milliseconds left = limit - std::chrono::milliseconds(elapsed.elapsed());
+        if (left.count() <= 0)
+            break;
+        const std::chrono::milliseconds step = std::min(delay, left);
+        if (m_wait) {
+            m_wait(step);
+        } else {
+            QEventLoop loop;
+            QTimer::singleShot(step, &loop, &QEventLoop::quit);
+            m_waitLoop = &loop;
+            loop.exec();
+            m_waitLoop = nullptr;
+        }
+        if (m_abandoned)
+            return fail(QStringLiteral("lost the connection to %1 (%2)").arg(m_path, lostBecause));
+        if (reopen())
+            return true;
+        delay = std::min(delay * 2, std::chrono::milliseconds(60000));
+    }
+    return fail(QStringLiteral("lost the connection to %1 and could not get it back within %2 s: %3")
+                    .arg(m_path)
+                    .arg(limit.count() / 1000)
+                    .arg(m_error.isEmpty() ? lostBecause : m_error));
 }
 
 std::optional<bool> HistoryStore::hasCompleteSince(const QString &domain, const QDateTime &since)

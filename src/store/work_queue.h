@@ -77,6 +77,7 @@ public:
     std::optional<qint64> prune(const std::optional<QDateTime> &before);
 
     QString errorString() const { return m_error; }
+    HistoryStore &store() { return m_store; }
 
 private:
     Kept failed(const QString &what, const QString &why);
