@@ -191,6 +191,8 @@ private slots:
     void throughProxy();
     void failureReason_data();
     void failureReason();
+    void resumeAnalysesIncompleteAgain_data();
+    void resumeAnalysesIncompleteAgain();
     void standardOutput_data();
     void standardOutput();
     void recordedHistory_data();
@@ -1323,6 +1325,49 @@ void TestE2eCli::failureReason()
     QCOMPARE(analyses.at(0).toObject().value(QLatin1String("failure")).toString(), failure);
 }
 
+void TestE2eCli::resumeAnalysesIncompleteAgain_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("CSV: b.cn held as page_error is analysed again") << QStringLiteral("csv");
+    QTest::newRow("JSON: b.cn held as page_error is analysed again") << QStringLiteral("json");
+}
+
+// FILE holds a.cn complete and b.cn with a page error: --resume keeps a.cn and asks for b.cn again.
+void TestE2eCli::resumeAnalysesIncompleteAgain()
+{
+    QFETCH(QString, format);
+    FakeEngine engine;
+    QVERIFY(engine.start());
+    engine.setDomain(QStringLiteral("a.cn"), domainOf(15));
+    EngineDomain failing = domainOf(25);
+    failing.httpErrors = {{1, 503}};
+    engine.setDomain(QStringLiteral("b.cn"), failing);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("links.") + format);
+    const auto fileBytes = [](const QString &name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QStringList arguments{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--format"), format,
+                                QStringLiteral("--output"), path, QStringLiteral("--quiet"), QStringLiteral("a.cn"),
+                                QStringLiteral("b.cn")};
+    const CliRun first = runCli(arguments);
+    QVERIFY(first.ended);
+    QCOMPARE(first.exitCode, 1);
+    QVERIFY(QString::fromUtf8(fileBytes(path)).contains(QLatin1String("page_error")));
+
+    engine.setDomain(QStringLiteral("b.cn"), domainOf(25));
+    engine.server().clearRequests();
+    const CliRun again = runCli(arguments + QStringList{QStringLiteral("--resume")});
+    QVERIFY(again.ended);
+    QCOMPARE(again.exitCode, 0);
+    QCOMPARE(askedDomains(engine), QStringList{QStringLiteral("b.cn")});
+    const QString held = QString::fromUtf8(fileBytes(path));
+    QVERIFY2(!held.contains(QLatin1String("page_error")), qPrintable(held));
+    QVERIFY2(held.contains(QLatin1String("a.cn")) && held.contains(QLatin1String("b.cn")), qPrintable(held));
+}
+
 namespace {
 
 // The sites of the rows of a JSON export line.
@@ -1537,17 +1582,23 @@ void TestE2eCli::recordedHistory()
 void TestE2eCli::skipRecent_data()
 {
     QTest::addColumn<QString>("hours");
-    QTest::addColumn<QStringList>("asked"); // of a.cn (complete just now), long.cn (stopped just now), c.cn (never)
+    QTest::addColumn<int>("ageMinutes");    // how long ago a.cn's analysis finished (as stored)
+    QTest::addColumn<QStringList>("asked"); // of a.cn (complete), long.cn (stopped just now), c.cn (never)
 
     QTest::newRow("20 hours: the complete one is skipped")
-        << QStringLiteral("20") << QStringList{QStringLiteral("long.cn"), QStringLiteral("c.cn")};
+        << QStringLiteral("20") << 0 << QStringList{QStringLiteral("long.cn"), QStringLiteral("c.cn")};
     QTest::newRow("0 hours: nothing is skipped")
-        << QStringLiteral("0") << QStringList{QStringLiteral("a.cn"), QStringLiteral("long.cn"), QStringLiteral("c.cn")};
+        << QStringLiteral("0") << 0 << QStringList{QStringLiteral("a.cn"), QStringLiteral("long.cn"), QStringLiteral("c.cn")};
+    QTest::newRow("1 hour, complete 30 minutes ago: skipped")
+        << QStringLiteral("1") << 30 << QStringList{QStringLiteral("long.cn"), QStringLiteral("c.cn")};
+    QTest::newRow("0.25 hours, complete 30 minutes ago: analysed again")
+        << QStringLiteral("0.25") << 30 << QStringList{QStringLiteral("a.cn"), QStringLiteral("long.cn"), QStringLiteral("c.cn")};
 }
 
 void TestE2eCli::skipRecent()
 {
     QFETCH(QString, hours);
+    QFETCH(int, ageMinutes);
     QFETCH(QStringList, asked);
 
     FakeEngine first;
@@ -1561,6 +1612,12 @@ void TestE2eCli::skipRecent()
                                   store, QStringLiteral("a.cn"), QStringLiteral("long.cn")});
     QVERIFY(before.ended);
     QCOMPARE(before.exitCode, 1);
+    if (ageMinutes > 0) {
+        const QString finished = QDateTime::currentDateTimeUtc().addSecs(-60 * ageMinutes).toString(
+            QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'Z'"));
+        sqlValue(store, QStringLiteral("UPDATE analyses SET finished_at = '%1' WHERE domain = 'a.cn'").arg(finished));
+        QCOMPARE(sqlValue(store, QStringLiteral("SELECT finished_at FROM analyses WHERE domain = 'a.cn'")), finished);
+    }
 
     FakeEngine engine;
     QVERIFY(engine.start());

@@ -120,6 +120,9 @@ void TestResultPage::addressLineShapes_data()
     QTest::newRow("a lone ampersand stays, a reference beside it is decoded")
         << QStringLiteral("www.a.com/a&b&amp;c&amp 2011-12-5 ") << QStringLiteral("www.a.com/a&b&c&amp")
         << QStringLiteral("2011-12-5");
+    QTest::newRow("an unknown reference before a known one: the unknown stays, the known is decoded")
+        << QStringLiteral("www.a.com/&zz;a&amp;b 2011-12-5 ") << QStringLiteral("www.a.com/&zz;a&b")
+        << QStringLiteral("2011-12-5");
     QTest::newRow("no-break space does not split")
         << QStringLiteral("www.a.com/a&nbsp;b 2011-12-5 ") << QStringLiteral("www.a.com/a\u00a0b")
         << QStringLiteral("2011-12-5");
@@ -561,6 +564,10 @@ void TestResultPage::laterLayouts_data()
         << QStringLiteral("later_2026.html") << true << sites2026 << dates2026 << urls2026 << 4 << 2;
     QTest::newRow("2026 without a total: no next page, the walk ends")
         << QStringLiteral("later_2026_last.html") << true << sites2026 << dates2026 << urls2026 << 4 << 76;
+    QTest::newRow("2026 without a total: the last page's only class-n link is 上一页, the walk ends")
+        << QStringLiteral("later_2026_last_previous.html") << true << sites2026 << dates2026 << urls2026 << 4 << 76;
+    QTest::newRow("without a total: no entry but a 下一页 link, the walk ends")
+        << QStringLiteral("later_2026_cards_only.html") << true << QStringList() << QStringList() << QStringList() << 0 << 76;
     QTest::newRow("no-results page: nothing") << QStringLiteral("later_none.html") << true << QStringList()
                                               << QStringList() << QStringList() << 0 << 76;
     // Read by the 2011 reader, unchanged: the first table's entry is empty, as empty as the

@@ -413,6 +413,9 @@ void TestHistoryStore::diffFromStoreAndFromExports_data()
         << QList<Site>{site("z.cn", 5), site("中文.cn", 4), site("a.cn", 1), site("y.cn", 1)}
         << QStringList{QStringLiteral("z.cn"), QStringLiteral("y.cn")} << QStringList{QStringLiteral("b.cn")}
         << QStringList{QStringLiteral("中文.cn")};
+    QTest::newRow("a site's links fell from 3 to 2: changed")
+        << QList<Site>{site("a.cn", 3), site("b.cn", 1)} << QList<Site>{site("a.cn", 2), site("b.cn", 1)} << QStringList{}
+        << QStringList{} << QStringList{QStringLiteral("a.cn")};
     QTest::newRow("from nothing") << QList<Site>{} << QList<Site>{site("a.cn", 2)} << QStringList{QStringLiteral("a.cn")}
                                   << QStringList{} << QStringList{};
 }
