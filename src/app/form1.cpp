@@ -471,7 +471,6 @@ void Form1::showFailureTip()
 }
 
 QString Form1::statusText() const { return lbTip->text(); }
-QString Form1::statusToolTip() const { return lbTip->toolTip(); }
 void Form1::setStatusText(const QString &text) { lbTip->setText(text); }
 
 void Form1::setMousePointer(int pointer)

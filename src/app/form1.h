@@ -96,8 +96,6 @@ public:
     void setLinkCountText(const QString &text) override;
     void setSiteCountText(const QString &text) override;
     QString statusText() const override;
-    // The status line's tooltip: why the last analysis is incomplete; empty when it is not.
-    QString statusToolTip() const;
     void setStatusText(const QString &text) override;
     void setMousePointer(int pointer) override;
     void updateLinkLabel(int index, const LinkLabel &label) override;

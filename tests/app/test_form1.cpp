@@ -60,6 +60,7 @@ private slots:
     void linkLabelClick();
     void exportThroughMenu_data();
     void exportThroughMenu();
+    void failureOnStatusToolTip();
     void aboutBox();
     void buttonFocusIsVisible_data();
     void buttonFocusIsVisible();
@@ -512,6 +513,29 @@ void TestForm1::exportThroughMenu()
     } else {
         QCOMPARE(QString::fromUtf8(bytes), report + QLatin1Char('\n'));
     }
+}
+
+// Why the walk failed is the status line's tooltip, the status itself as ever; the next
+// analysis that completes takes the tooltip away.
+void TestForm1::failureOnStatusToolTip()
+{
+    FakeBrowser browser;
+    browser.problem = QStringLiteral("connection refused (127.0.0.1:9)");
+    Form1 window(browser, kOrigins);
+    window.load();
+    browser.completeLast(QStringLiteral("<html><body></body></html>"));
+    window.Text1->setText(QStringLiteral("www.example.com"));
+    QTest::mouseClick(window.CmdOk, Qt::LeftButton);
+    browser.completeLast(QStringLiteral("<html><body></body></html>"), true); // the query page fails
+    QCOMPARE(window.lbTip->text(), QStringLiteral("分析完成，但出现了页面无法访问的错误，您可以尝试再次分析！"));
+    QCOMPARE(window.lbTip->toolTip(), QStringLiteral("第0页: connection refused (127.0.0.1:9)"));
+
+    QTest::mouseClick(window.CmdOk, Qt::LeftButton);
+    const QString page = resultsPage({addressLine(QStringLiteral("a.cn/1"), QStringLiteral("2011-7-9"))}, totalText(QStringLiteral("1")));
+    browser.completeLast(page);
+    browser.completeLast(page);
+    QCOMPARE(window.lbTip->text(), QStringLiteral("分析已完成！"));
+    QCOMPARE(window.lbTip->toolTip(), QString());
 }
 
 void TestForm1::aboutBox()
