@@ -298,6 +298,11 @@ void TestE2eCli::printsTheWindowsReport()
     else if (status == kUnreadable)
         QCOMPARE(reference.report, noticeReport(kUnreadable));
     QCOMPARE(run.statusLine(), status);
+    // Every incomplete outcome (page error, refusal, unreadable pages) tells why, after it.
+    if (status == kDone || status == kNoSite)
+        QCOMPARE(run.lastErrLine(), status);
+    else
+        QVERIFY2(run.lastErrLine().startsWith(domain + QStringLiteral(": 第")), qPrintable(run.err));
     QCOMPARE(engine.requestedOffsets(), referenceOffsets);
     // The verification pages are never asked for.
     for (const HttpTestServer::Request &request : engine.server().requests())
