@@ -850,10 +850,17 @@ HttpResponse WebApp::diffPage(const HttpRequest &request, const Visitor &visitor
     for (const StoredAnalysis &a : *list)
         if (a.complete())
             complete.append(a.id);
-    if ((!ids[0] && complete.size() < 2) || (!ids[1] && complete.isEmpty()))
+    if ((!ids[0] && !ids[1] && complete.size() < 2) || (!ids[1] && complete.isEmpty()))
         return error(422, QStringLiteral("需要两次完整的分析才能对比。"));
+    if (!ids[0] && ids[1]) {
+        // Only the later one named: the complete analysis before it.
+        const auto before = std::find_if(complete.crbegin(), complete.crend(), [&](qint64 id) { return id < *ids[1]; });
+        if (before == complete.crend())
+            return error(422, QStringLiteral("编号 %1 之前没有完整的分析。").arg(*ids[1]));
+        ids[0] = *before;
+    }
     if (!ids[0])
-        ids[0] = complete.at(complete.size() - (ids[1] ? 1 : 2));
+        ids[0] = complete.at(complete.size() - 2);
     if (!ids[1])
         ids[1] = complete.constLast();
     StoredAnalysis sides[2];
@@ -923,7 +930,7 @@ HttpResponse WebApp::queuePage(const Visitor &visitor)
             refused += QStringLiteral("<tr><td>") + name + QStringLiteral("</td><td>") + digits(e.refusals) + QStringLiteral("</td></tr>\n");
         }
     }
-    const auto table = [](const QString &id, const QString &heading, int count, const QStringList &columns, const QString &rows) {
+    const auto table = [](const QString &id, const QString &heading, int count, const QStringList &columns, const QString &rows) -> QString {
         QString out = QStringLiteral("<h2>") + heading + QStringLiteral("（") + digits(count) + QStringLiteral("）</h2>\n<table id=\"")
             + id + QStringLiteral("\"><thead><tr>");
         for (const QString &c : columns)
@@ -1142,10 +1149,17 @@ HttpResponse WebApp::api(const HttpRequest &request, const QStringList &segments
         for (const StoredAnalysis &a : *list)
             if (a.complete())
                 complete.append(a.id);
-        if ((!ids[0] && complete.size() < 2) || (!ids[1] && complete.isEmpty()))
+        if ((!ids[0] && !ids[1] && complete.size() < 2) || (!ids[1] && complete.isEmpty()))
             return jsonError(422, QStringLiteral("%1 needs two complete analyses, or their ids").arg(*domain));
+        if (!ids[0] && ids[1]) {
+            // Only the later one named: the complete analysis before it.
+            const auto before = std::find_if(complete.crbegin(), complete.crend(), [&](qint64 id) { return id < *ids[1]; });
+            if (before == complete.crend())
+                return jsonError(422, QStringLiteral("%1 has no complete analysis before %2").arg(*domain).arg(*ids[1]));
+            ids[0] = *before;
+        }
         if (!ids[0])
-            ids[0] = complete.at(complete.size() - (ids[1] ? 1 : 2));
+            ids[0] = complete.at(complete.size() - 2);
         if (!ids[1])
             ids[1] = complete.constLast();
         StoredAnalysis sides[2];
