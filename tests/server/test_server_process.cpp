@@ -1,0 +1,110 @@
+// korvane-server as a process: what it refuses at start, and SIGTERM while its worker holds a domain.
+
+#include "store/accounts.h"
+#include "store/history_store.h"
+#include "store/work_queue.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QElapsedTimer>
+
+#include <csignal>
+
+using namespace korvane;
+
+class TestServerProcess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void refusals_data();
+    void refusals();
+    void sigtermPutsBack();
+};
+
+void TestServerProcess::refusals_data()
+{
+    QTest::addColumn<bool>("withUser");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no user") << false << QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")} << QStringLiteral("user add NAME");
+    QTest::newRow("not loopback, no TLS") << true << QStringList{QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0")} << QStringLiteral("--behind-proxy");
+    QTest::newRow("a key without its certificate") << true << QStringList{QStringLiteral("--tls-key"), QStringLiteral("k.pem")} << QStringLiteral("go together");
+    QTest::newRow("a short password") << false << QStringList{QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("ann"), QStringLiteral("--password-stdin")} << QStringLiteral("shorter than 8");
+}
+
+void TestServerProcess::refusals()
+{
+    QFETCH(bool, withUser);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString store = dir.filePath(QStringLiteral("h.sqlite"));
+    if (withUser) {
+        HistoryStore s;
+        QVERIFY(s.open(store, HistoryStore::Access::ReadWrite));
+        QVERIFY(Accounts(s).addUser(QStringLiteral("ann"), QStringLiteral("admin"), QStringLiteral("$argon2id$x")).value());
+    }
+    QProcess server;
+    server.start(QStringLiteral(KORVANE_SERVER), QStringList{QStringLiteral("--store"), store, QStringLiteral("--workers"), QStringLiteral("0")} + arguments);
+    server.write("short\n");
+    server.closeWriteChannel();
+    QVERIFY(server.waitForFinished(20000));
+    QCOMPARE(server.exitCode(), 2);
+    const QString error = QString::fromUtf8(server.readAllStandardError());
+    QVERIFY2(error.contains(message), qPrintable(error));
+    if (!withUser && arguments.first() == QLatin1String("user")) {
+        HistoryStore s;
+        QVERIFY(s.open(store, HistoryStore::Access::ReadWrite));
+        QCOMPARE(Accounts(s).userCount(), 0);
+    }
+}
+
+void TestServerProcess::sigtermPutsBack()
+{
+    // An engine that takes the connection and never answers: the worker holds its domain.
+    QTcpServer engine;
+    QVERIFY(engine.listen(QHostAddress::LocalHost, 0));
+    QTemporaryDir dir;
+    const QString store = dir.filePath(QStringLiteral("h.sqlite"));
+    {
+        HistoryStore s;
+        QVERIFY(s.open(store, HistoryStore::Access::ReadWrite));
+        QVERIFY(Accounts(s).addUser(QStringLiteral("ann"), QStringLiteral("admin"), QStringLiteral("$argon2id$x")).value());
+        QVERIFY(WorkQueue(s).add({QStringLiteral("example.cn")}));
+    }
+    QProcess server;
+    server.start(QStringLiteral(KORVANE_SERVER),
+                 {QStringLiteral("--store"), store, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--workers"),
+                  QStringLiteral("1"), QStringLiteral("--delay"), QStringLiteral("0"), QStringLiteral("--engine"),
+                  QStringLiteral("http://127.0.0.1:%1").arg(engine.serverPort())});
+    QVERIFY(server.waitForStarted());
+    QByteArray printed;
+    QTRY_VERIFY2_WITH_TIMEOUT((printed += server.readAllStandardOutput()).contains("listening on http://127.0.0.1:"),
+                              qPrintable(QString::fromUtf8(printed + server.readAllStandardError())), 20000);
+    QSignalSpy asked(&engine, &QTcpServer::newConnection);
+    QVERIFY(asked.count() > 0 || asked.wait(20000));
+    {
+        HistoryStore s;
+        QVERIFY(s.open(store, HistoryStore::Access::ReadOnly));
+        QTRY_COMPARE_WITH_TIMEOUT(WorkQueue(s).counts()->working, 1, 10000);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(pid_t(server.processId()), SIGTERM);
+    QVERIFY(server.waitForFinished(10000));
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(server.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(server.exitCode(), 0);
+    HistoryStore s;
+    QVERIFY(s.open(store, HistoryStore::Access::ReadOnly));
+    const auto counts = WorkQueue(s).counts();
+    QCOMPARE(counts->working, 0);
+    QCOMPARE(counts->waiting, 1);
+}
+
+QTEST_GUILESS_MAIN(TestServerProcess)
+#include "test_server_process.moc"
