@@ -20,6 +20,8 @@
 #include <QHostAddress>
 #include <QLocale>
 #include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslServer>
 #include <QSslKey>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -437,9 +439,18 @@ int main(int argc, char *argv[])
     settings.behindProxy = parser.isSet(proxyFrontOption);
     WebApp web(store, [] { return QDateTime::currentDateTimeUtc(); }, settings);
     HttpFront front(web);
-    if (tls)
-        front.sslSetup(certificate, key);
-    auto *listener = new QTcpServer(&front);
+    QTcpServer *listener = nullptr;
+    if (tls) {
+        // Connections are handed to the server once their TLS handshake is done.
+        auto *secure = new QSslServer(&front);
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setLocalCertificate(certificate);
+        configuration.setPrivateKey(key);
+        secure->setSslConfiguration(configuration);
+        listener = secure;
+    } else {
+        listener = new QTcpServer(&front);
+    }
     if (!listener->listen(host, port)) {
         err(QStringLiteral("cannot listen on %1: %2").arg(parser.value(listenOption), listener->errorString()));
         return kExitUsage;

@@ -5,6 +5,8 @@
 #include "store/history_store.h"
 #include "store/work_queue.h"
 
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -26,6 +28,7 @@ private slots:
     void refusals();
     void sigtermPutsBack();
     void workersAnalyseAndPauseAfterRefusal();
+    void tls();
 };
 
 void TestServerProcess::refusals_data()
@@ -144,6 +147,42 @@ void TestServerProcess::workersAnalyseAndPauseAfterRefusal()
     QCOMPARE(counts->working, 0);
     for (const HttpTestServer::Request &request : engine.server().requests())
         QVERIFY2(!request.target.contains("b.cn"), request.target.constData());
+}
+
+void TestServerProcess::tls()
+{
+    // With a certificate (a throwaway one of the tests' own), any address may be listened on;
+    // the cookies are Secure.
+    QTemporaryDir dir;
+    const QString store = dir.filePath(QStringLiteral("h.sqlite"));
+    {
+        HistoryStore s;
+        QVERIFY(s.open(store, HistoryStore::Access::ReadWrite));
+        QVERIFY(Accounts(s).addUser(QStringLiteral("ann"), QStringLiteral("admin"), QStringLiteral("$argon2id$x")).value());
+    }
+    const QString data = QStringLiteral(KORVANE_TEST_DATA_DIR "/server/");
+    QProcess server;
+    server.start(QStringLiteral(KORVANE_SERVER),
+                 QStringList{QStringLiteral("--store"), store, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                             QStringLiteral("--workers"), QStringLiteral("0"), QStringLiteral("--tls-cert"),
+                             data + QStringLiteral("test-cert.pem"), QStringLiteral("--tls-key"), data + QStringLiteral("test-key.pem")});
+    QVERIFY(server.waitForStarted());
+    QByteArray printed;
+    QTRY_VERIFY2_WITH_TIMEOUT((printed += server.readAllStandardOutput()).contains("/\n"),
+                              qPrintable(QString::fromUtf8(printed + server.readAllStandardError())), 20000);
+    const QString address = QString::fromUtf8(printed).section(QStringLiteral("listening on "), 1).trimmed();
+    QVERIFY2(address.startsWith(QLatin1String("https://127.0.0.1:")), qPrintable(address));
+    QNetworkAccessManager manager;
+    QNetworkReply *reply = manager.get(QNetworkRequest(QUrl(address + QStringLiteral("login"))));
+    reply->ignoreSslErrors();
+    QSignalSpy done(reply, &QNetworkReply::finished);
+    QVERIFY(done.wait(10000));
+    QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
+    QVERIFY(reply->rawHeader("Set-Cookie").contains("; Secure"));
+    delete reply;
+    ::kill(pid_t(server.processId()), SIGTERM);
+    QVERIFY(server.waitForFinished(10000));
+    QCOMPARE(server.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestServerProcess)
