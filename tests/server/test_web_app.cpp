@@ -1,7 +1,12 @@
 // The web server's routes, sessions, form tokens, login limit, API and headers, driven as
 // functions from a request to a response, with a clock of the test's own.
 
+#include "core/texts.h"
+#include "export/exporter.h"
+#include "fake_view.h"
+#include "report/report_writer.h"
 #include "server/credentials.h"
+#include "site_rows.h"
 #include "server/http_front.h"
 #include "server/web_app.h"
 #include "store/accounts.h"
@@ -24,6 +29,8 @@
 #include <QTimeZone>
 
 using namespace korvane;
+
+Q_DECLARE_METATYPE(std::optional<double>)
 
 namespace {
 
@@ -78,6 +85,8 @@ private slots:
     void hostileSiteName();
     void addDomains_data();
     void addDomains();
+    void downloadsAreTheCliExport_data();
+    void downloadsAreTheCliExport();
     void passwordNeverShown();
     void overSocket();
 
@@ -516,6 +525,56 @@ void TestWebApp::addDomains()
     QCOMPARE(m_store->analyses(QStringLiteral("a.cn"))->size(), 2);
     // New domains are queued at once.
     QCOMPARE(WorkQueue(*m_store).counts(m_now)->waiting, qint64(status == 200 ? tracked.size() - 1 : 0));
+}
+
+void TestWebApp::downloadsAreTheCliExport_data()
+{
+    QTest::addColumn<std::optional<double>>("total");
+    QTest::addColumn<QString>("done");
+    QTest::addColumn<bool>("stopped");
+    QTest::newRow("complete") << std::optional<double>(120) << QString() << false;
+    QTest::newRow("page error") << std::optional<double>(120) << texts::pageErrorMessage() << false;
+    QTest::newRow("refused") << std::optional<double>(120) << texts::refusalMessage() << false;
+    QTest::newRow("no total read") << std::optional<double>() << QString() << false;
+    QTest::newRow("stopped without a report") << std::optional<double>(120) << QString() << true;
+}
+
+void TestWebApp::downloadsAreTheCliExport()
+{
+    QFETCH(std::optional<double>, total);
+    QFETCH(QString, done);
+    QFETCH(bool, stopped);
+    // An analysis as korvane-cli hands it to the store, with relative dates and a hostile name.
+    FinishedAnalysis a;
+    a.domain = QStringLiteral("a.cn");
+    a.engine = QStringLiteral("http://127.0.0.1:8080");
+    a.startedAt = QDateTime(QDate(2026, 3, 9), QTime(8, 0));
+    a.finishedAt = a.startedAt.addSecs(42);
+    a.pagesRequested = 5;
+    a.pagesRead = 4;
+    AnalysisRecord &r = a.record;
+    r.State = texts::stateAnaing();
+    r.TotalResults = total;
+    r.TotalMissing = !total;
+    r.PageCount = total.value_or(0) / 10;
+    r.DoneMessage = done;
+    testing::addSites(r, {{QStringLiteral("www.a.com"), 3, QStringLiteral("2011-7-9"), QStringLiteral("www.a.com/1.html")},
+                          {kHostile, 1, QStringLiteral("3小时前"), QStringLiteral("x/\"<b>")},
+                          {QStringLiteral("d.cn"), 7, QStringLiteral("昨天"), QStringLiteral("d.cn/")}});
+    testing::FakeView view;
+    view.domain = a.domain;
+    if (!stopped)
+        WriteReport(r, view);
+    a.status = stopped ? texts::statusAnaing() : view.status;
+    a.report = view.result;
+    const qint64 id = m_store->record(a).value();
+    for (const ExportFormat format : {ExportFormat::Csv, ExportFormat::Json, ExportFormat::Html}) {
+        const QString name = format == ExportFormat::Csv ? QStringLiteral("csv") : format == ExportFormat::Json ? QStringLiteral("json") : QStringLiteral("html");
+        const HttpResponse response = as(QStringLiteral("viewer"), "GET", QStringLiteral("/analyses/%1/%2").arg(id).arg(name));
+        QCOMPARE(response.status, 200);
+        QVERIFY(response.header("Content-Disposition").startsWith("attachment; filename=\"a.cn-"));
+        QCOMPARE(QString::fromUtf8(response.body), QString::fromUtf8(exportDocument(a, ExportOptions{format, true})));
+    }
 }
 
 void TestWebApp::passwordNeverShown()
