@@ -85,6 +85,8 @@ private slots:
     void hostileSiteName();
     void addDomains_data();
     void addDomains();
+    void stopTracking_data();
+    void stopTracking();
     void downloadsAreTheCliExport_data();
     void downloadsAreTheCliExport();
     void passwordNeverShown();
@@ -525,6 +527,27 @@ void TestWebApp::addDomains()
     QCOMPARE(m_store->analyses(QStringLiteral("a.cn"))->size(), 2);
     // New domains are queued at once.
     QCOMPARE(WorkQueue(*m_store).counts(m_now)->waiting, qint64(status == 200 ? tracked.size() - 1 : 0));
+}
+
+void TestWebApp::stopTracking_data()
+{
+    QTest::addColumn<QByteArray>("form");
+    QTest::addColumn<int>("analysesLeft");
+    QTest::newRow("history kept") << QByteArray() << 2;
+    QTest::newRow("dropping asked, not confirmed: kept") << QByteArray("drop_history=1") << 2;
+    QTest::newRow("confirmed without asking: kept") << QByteArray("confirm=1") << 2;
+    QTest::newRow("dropping asked and confirmed") << QByteArray("drop_history=1&confirm=1") << 0;
+}
+
+void TestWebApp::stopTracking()
+{
+    QFETCH(QByteArray, form);
+    QFETCH(int, analysesLeft);
+    QCOMPARE(as(QStringLiteral("admin"), "POST", QStringLiteral("/domains/a.cn/untrack"), form).status, 303);
+    QVERIFY(TrackedDomains(*m_store).list()->isEmpty());
+    QCOMPARE(m_store->analyses(QStringLiteral("a.cn"))->size(), analysesLeft);
+    // A domain no longer tracked keeps its page while it has a history.
+    QCOMPARE(as(QStringLiteral("viewer"), "GET", QStringLiteral("/domains/a.cn")).status, analysesLeft > 0 ? 200 : 404);
 }
 
 void TestWebApp::downloadsAreTheCliExport_data()
