@@ -277,6 +277,13 @@ HttpResponse WebApp::route(const HttpRequest &request)
     if (request.body.size() > kMaxBody || (sizeRead && declared > kMaxBody))
         return isApi ? jsonError(413, QStringLiteral("the request body is larger than 1 MiB"))
                      : textResponse(413, QStringLiteral("the request body is larger than 1 MiB"));
+    // Qt HTTP Server takes headers of any length; what no browser sends is refused here.
+    qsizetype headerBytes = request.path.size();
+    for (auto it = request.headers.cbegin(); it != request.headers.cend(); ++it)
+        headerBytes += it.key().size() + it.value().size();
+    if (headerBytes > kMaxHeaders)
+        return isApi ? jsonError(400, QStringLiteral("the request headers are larger than 64 KiB"))
+                     : textResponse(400, QStringLiteral("the request headers are larger than 64 KiB"));
     if (!request.path.startsWith(QLatin1Char('/')))
         return isApi ? jsonError(400, QStringLiteral("malformed path")) : textResponse(400, QStringLiteral("malformed path"));
     QStringList segments = request.path.mid(1).split(QLatin1Char('/'));

@@ -53,6 +53,8 @@ class WebApp
 public:
     // Bodies larger than this are refused with 413.
     static constexpr qsizetype kMaxBody = 1024 * 1024;
+    // Requests whose path and headers together are larger than this are refused with 400.
+    static constexpr qsizetype kMaxHeaders = 64 * 1024;
     // The sparkline shows this many of a domain's latest analyses.
     static constexpr int kRecentAnalyses = 10;
 

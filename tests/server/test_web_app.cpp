@@ -72,6 +72,8 @@ private slots:
     void cleanup();
     void routes_data();
     void routes();
+    void longHeaders_data();
+    void longHeaders();
     void api_data();
     void api();
     void formToken();
@@ -307,6 +309,26 @@ void TestWebApp::api_data()
     QTest::newRow("openapi") << viewer << QByteArray("GET") << QStringLiteral("/api/v1/openapi.json") << QByteArray() << 200;
     QTest::newRow("unknown route") << viewer << QByteArray("GET") << QStringLiteral("/api/v1/nothing") << QByteArray() << 404;
     QTest::newRow("climbing path") << viewer << QByteArray("GET") << QStringLiteral("/api/v1/domains/../queue") << QByteArray() << 400;
+}
+
+void TestWebApp::longHeaders_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("status");
+    QTest::newRow("page, 60 KiB of headers") << QStringLiteral("/login") << 60 * 1024 << 200;
+    QTest::newRow("page, 65 KiB of headers") << QStringLiteral("/login") << 65 * 1024 << 400;
+    QTest::newRow("API, 65 KiB of headers") << QStringLiteral("/api/v1/queue") << 65 * 1024 << 400;
+}
+
+void TestWebApp::longHeaders()
+{
+    QFETCH(QString, target);
+    QFETCH(int, size);
+    QFETCH(int, status);
+    HttpRequest r = request("GET", target);
+    r.headers.insert("x-long", QByteArray(size, 'a'));
+    QCOMPARE(m_app->handle(r).status, status);
 }
 
 void TestWebApp::api()
