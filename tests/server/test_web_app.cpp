@@ -79,6 +79,7 @@ private slots:
     void formToken();
     void loginLimit_data();
     void loginLimit();
+    void behindProxy();
     void sessionExpiry();
     void sessionChangesAtLogin();
     void htmlHeaders_data();
@@ -430,6 +431,28 @@ void TestWebApp::loginLimit()
         QCOMPARE(attempt(10 + i, wrongName(10 + i), QStringLiteral("wrong-password")), 401);
         m_now = m_now.addSecs(LoginLimit::kWindowSeconds / 4 + 1);
     }
+}
+
+void TestWebApp::behindProxy()
+{
+    // Behind a proxy every request comes from its address: the client's is the last of
+    // X-Forwarded-For, and the cookies are Secure.
+    WebApp app(*m_store, [this] { return m_now; }, WebSettings{true, true});
+    const auto attempt = [&](const QByteArray &client, const QString &name, const QString &password) {
+        const HttpResponse form = app.handle(request("GET", QStringLiteral("/login")));
+        const QByteArray loginCookie = form.header("Set-Cookie").split(';').first();
+        HttpRequest r = request("POST", QStringLiteral("/login"), loginCookie,
+                                "name=" + name.toUtf8() + "&password=" + QUrl::toPercentEncoding(password) + "&csrf="
+                                    + loginCookie.mid(loginCookie.indexOf('=') + 1));
+        r.headers.insert("x-forwarded-for", "203.0.113.1, " + client);
+        return app.handle(r);
+    };
+    for (int i = 0; i < LoginLimit::kFailures; ++i)
+        QCOMPARE(attempt("198.51.100.7", QStringLiteral("ghost%1").arg(i), QStringLiteral("wrong-password")).status, 401);
+    QCOMPARE(attempt("198.51.100.7", QStringLiteral("ann"), kPassword).status, 429);
+    const HttpResponse other = attempt("198.51.100.8", QStringLiteral("ann"), kPassword);
+    QCOMPARE(other.status, 303);
+    QVERIFY(other.header("Set-Cookie").endsWith("; Secure"));
 }
 
 void TestWebApp::sessionExpiry()
