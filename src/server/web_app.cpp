@@ -299,7 +299,7 @@ HttpResponse WebApp::route(const HttpRequest &request)
 
     const QByteArray &method = request.method;
     if (segments == QStringList{QStringLiteral("login")}) {
-        if (method == "GET")
+        if (method == "GET" || method == "HEAD")
             return loginPage(request, 200, QString());
         if (method == "POST")
             return login(request);
