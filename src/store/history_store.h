@@ -30,9 +30,9 @@ public:
 
     // The version of the tables this program writes and reads. Stores of earlier versions are
     // upgraded when opened for writing; stores of later ones are refused. Version 2 added the
-    // work queue; version 3 the failure column of
-    // analyses.
-    static constexpr int kSchemaVersion = 3;
+    // work queue; version 3 the failure column of analyses; version 4 the web server's users,
+    // tokens and tracked domains.
+    static constexpr int kSchemaVersion = 4;
 
     HistoryStore();
     ~HistoryStore();
@@ -101,6 +101,8 @@ public:
 
 private:
     friend class WorkQueue;
+    friend class Accounts;
+    friend class TrackedDomains;
 
     bool fail(const QString &message);
     bool openAt(const QString &path, Access access);
