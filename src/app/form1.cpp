@@ -103,16 +103,17 @@ const std::array<ExportChoice, 4> &exportChoices()
         {QStringLiteral("CSV 文件 (*.csv)"), QStringLiteral("csv"), ExportFormat::Csv},
         {QStringLiteral("JSON 文件 (*.json)"), QStringLiteral("json"), ExportFormat::Json},
         {QStringLiteral("文本文件 (*.txt)"), QStringLiteral("txt"), ExportFormat::Text},
-        {QStringLiteral("HTML 报告 (*.html)"), QStringLiteral("html"), ExportFormat::Html},
+        {QStringLiteral("HTML 报告 (*.html *.htm)"), QStringLiteral("html"), ExportFormat::Html},
     }};
     return choices;
 }
 
-// The choice whose ending `suffix` is (any case), or null.
+// The choice whose ending `suffix` is (any case; ".htm" is HTML too), or null.
 const ExportChoice *choiceBySuffix(const QString &suffix)
 {
+    const bool htm = suffix.compare(QLatin1String("htm"), Qt::CaseInsensitive) == 0;
     for (const ExportChoice &choice : exportChoices()) {
-        if (choice.suffix.compare(suffix, Qt::CaseInsensitive) == 0)
+        if (choice.suffix.compare(htm ? QStringLiteral("html") : suffix, Qt::CaseInsensitive) == 0)
             return &choice;
     }
     return nullptr;
@@ -337,11 +338,14 @@ void Form1::setUpReportMenu()
         m_analysedDomain = Text1->text();
         m_startedAt = m_wallClock();
         m_finishedAt = QDateTime();
+        lbTip->setToolTip(QString());
     });
     connect(&m_logic, &Form1Logic::analysisFinished, this, [this] {
         m_finishedAt = m_wallClock();
         m_exportAction->setEnabled(true);
+        showFailureTip();
     });
+    connect(&m_logic, &Form1Logic::walkStopped, this, &Form1::showFailureTip);
 }
 
 // The save dialog: picking a filter puts its ending on the name, so that the name shown, the
@@ -402,6 +406,7 @@ void Form1::exportAnalysis()
     analysis.record = m_logic.record();
     analysis.pagesRequested = m_browser.pagesRequested();
     analysis.pagesRead = m_browser.pagesRead();
+    analysis.failure = failureOf(analysis);
 
     QString error;
     if (!saveExport(path, exportDocument(analysis, {choice->format, true}), &error)) {
@@ -457,6 +462,14 @@ void Form1::setResultText(const QString &text)
 
 void Form1::setLinkCountText(const QString &text) { textLinkCount->setText(text); }
 void Form1::setSiteCountText(const QString &text) { textSiteCount->setText(text); }
+// Why the analysis ended incomplete, in one line, on the status line's tooltip; none when it
+// completed. The status line itself stays as the walk left it.
+void Form1::showFailureTip()
+{
+    const AnalysisRecord &record = m_logic.record();
+    lbTip->setToolTip(outcomeOf(record) == AnalysisOutcome::Complete ? QString() : record.FailureReason);
+}
+
 QString Form1::statusText() const { return lbTip->text(); }
 void Form1::setStatusText(const QString &text) { lbTip->setText(text); }
 

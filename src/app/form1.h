@@ -128,6 +128,7 @@ private:
     void setUpReportMenu();
     void exportAnalysis();
     QString runSaveDialog(const QString &suggested, const QStringList &filters, QString *selectedFilter);
+    void showFailureTip();
 
     bool m_busy = false; // the pointer is the hourglass (11)
     // The controls that have a pointer of their own (the text boxes' I-beam, the link labels'

@@ -36,6 +36,11 @@ public:
     // verification pages (not followed) or served one (see verification.h).
     virtual bool lastNavigationRefused() const = 0;
 
+    // What went wrong with the load that completed last, in one short line: "connection
+    // refused (127.0.0.1:9)", "proxy authentication required", "timed out after 30 s",
+    // "HTTP 502", ... Empty when it loaded, and from browsers that cannot tell.
+    virtual QString lastNavigationProblem() const { return QString(); }
+
     // "The control's own object": the identity that documentComplete passes as its frame for
     // the top-level document.
     const QObject *topLevelObject() const { return this; }

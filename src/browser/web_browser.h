@@ -22,7 +22,8 @@ namespace korvane {
 //   address after redirects. "about:blank" completes the same way with an empty document.
 // - A load that fails (no connection, refused, reset, HTTP status 400 or above, too many
 //   redirects, a body larger than maxBodyBytes(), no answer within the time-out) completes with
-//   a small error document, and lastNavigationFailed() is true until the next navigate().
+//   a small error document, and lastNavigationFailed() is true until the next navigate();
+//   lastNavigationProblem() says what happened in one line, from Qt Network's own error.
 //   Addresses other than http, https and about:blank fail the same way.
 // - A redirect to the search engine's verification pages is not followed: the load completes
 //   at once with a small stand-in document, and lastNavigationRefused() is true. A loaded page
@@ -43,6 +44,7 @@ public:
     std::shared_ptr<const Document> document() const override { return m_document; }
     bool lastNavigationFailed() const override { return m_end == LoadEnd::Failed; }
     bool lastNavigationRefused() const override { return m_end == LoadEnd::Refused; }
+    QString lastNavigationProblem() const override { return m_problem; }
 
     // The longest a whole load may take, redirects and body included. 30 s unless set.
     void setTimeout(std::chrono::milliseconds timeout);
@@ -68,9 +70,13 @@ private:
     void startRequest(const QUrl &url);
     void abandonPendingLoad();
     void loadFinished(QNetworkReply *reply);
-    void failPendingLoad(const QString &reason);
-    void completeLater(std::shared_ptr<const Document> document, const QString &address, LoadEnd end);
-    void complete(std::shared_ptr<const Document> document, const QString &address, LoadEnd end);
+    void failPendingLoad(const QString &reason, const QString &problem);
+    // The one-line problem of a reply that failed.
+    QString problemOf(const QNetworkReply &reply) const;
+    void completeLater(std::shared_ptr<const Document> document, const QString &address, LoadEnd end,
+                       const QString &problem);
+    void complete(std::shared_ptr<const Document> document, const QString &address, LoadEnd end,
+                  const QString &problem);
 
     QNetworkAccessManager *m_network;
     QPointer<QNetworkReply> m_reply;
@@ -81,6 +87,7 @@ private:
     ProxyRules m_proxyRules;
     std::shared_ptr<const Document> m_document;
     LoadEnd m_end = LoadEnd::Loaded;
+    QString m_problem;
 };
 
 // The page shown for a load that failed: an HTML document whose body says the page cannot be

@@ -159,6 +159,7 @@ void BatchRun::analysisEnded()
     analysis.record = m_logic.record();
     analysis.pagesRequested = m_browser.pagesRequested();
     analysis.pagesRead = m_browser.pagesRead();
+    analysis.failure = failureOf(analysis);
     domainEnded(analysis);
 }
 
@@ -166,8 +167,15 @@ void BatchRun::domainEnded(const FinishedAnalysis &analysis)
 {
     // Recorded first, whatever the outcome: the store keeps it even when the output fails.
     // A worker's domain is recorded and marked done in one go (or put back when refused).
-    const bool recorded = m_settings.worker ? m_settings.worker->finish(analysis)
-                                            : !m_settings.store || m_settings.store->record(analysis).has_value();
+    // A store whose connection was lost is reconnected first (reconnectStore).
+    bool recorded = true;
+    if (m_settings.worker) {
+        recorded = m_settings.worker->finish(analysis);
+    } else if (m_settings.store) {
+        recorded = m_settings.store->record(analysis).has_value();
+        while (!recorded && reconnectStore(*m_settings.store, m_settings.store->errorString()))
+            recorded = m_settings.store->record(analysis).has_value();
+    }
 
     const bool several = m_settings.domains.size() > 1 || m_settings.worker;
     QByteArray body;
@@ -184,6 +192,8 @@ void BatchRun::domainEnded(const FinishedAnalysis &analysis)
     m_written.insert(analysis.domain);
     m_analysed.insert(analysis.domain);
     printErr((several ? analysis.domain + QStringLiteral(": ") : QString()) + analysis.status + QLatin1Char('\n'));
+    if (!analysis.failure.isEmpty()) // why it is incomplete, after the status line
+        printErr(analysis.domain + QStringLiteral(": ") + analysis.failure + QLatin1Char('\n'));
     if (!recorded) {
         // What is analysed after this could not be kept either: the run ends here.
         printErr(QStringLiteral("korvane-cli: %1\n")
@@ -286,6 +296,8 @@ void BatchRun::interrupt(int signalNumber)
         return;
     clearProgress();
     printErr(QStringLiteral("korvane-cli: interrupted\n"));
+    if (m_settings.store)
+        m_settings.store->abandonReconnecting(); // a wait for the store ends too
     if (m_settings.worker)
         m_settings.worker->release();
     writeHtmlPage();

@@ -22,13 +22,47 @@ QueueWorker::QueueWorker(WorkQueue &queue, int leaseSeconds, bool follow, int po
     connect(&m_poll, &QTimer::timeout, this, &QueueWorker::pollDue);
 }
 
+bool reconnectStore(HistoryStore &store, const QString &why)
+{
+    if (!store.connectionLost())
+        return false;
+    printErr(QStringLiteral("warning: %1; reconnecting for up to %2 s").arg(why).arg(HistoryStore::reconnectLimit().count()));
+    if (!store.reconnect())
+        return false;
+    printErr(QStringLiteral("reconnected to %1").arg(store.path()));
+    return true;
+}
+
+void QueueWorker::pruneWhenDue()
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (!m_follow || (m_pruned.isValid() && m_pruned.secsTo(now) < 24 * 3600))
+        return;
+    m_pruned = now;
+    const auto removed = m_queue.prune(now.addDays(-kPruneDays));
+    if (!removed)
+        printErr(QStringLiteral("warning: %1").arg(m_queue.errorString()));
+    else if (*removed > 0)
+        printErr(QStringLiteral("%1 done %2 older than %3 days removed from the queue")
+                     .arg(*removed)
+                     .arg(*removed == 1 ? QStringLiteral("entry") : QStringLiteral("entries"))
+                     .arg(kPruneDays));
+}
+
 QueueWorker::Next QueueWorker::take()
 {
     m_item.reset();
     m_leaseLost = false;
-    const auto taken = m_queue.take(m_name, m_leaseSeconds);
-    if (!taken)
+    m_error.clear();
+    auto taken = m_queue.take(m_name, m_leaseSeconds);
+    while (!taken && reconnectStore(m_queue.store(), m_queue.errorString()))
+        taken = m_queue.take(m_name, m_leaseSeconds);
+    if (!taken) {
+        if (m_queue.store().connectionLost())
+            m_error = m_queue.store().errorString();
         return Next::Failed;
+    }
+    pruneWhenDue();
     if (!*taken) {
         if (!m_follow)
             return Next::Empty;
@@ -53,8 +87,11 @@ void QueueWorker::renew()
                      .arg(m_item->domain));
         break;
     case WorkQueue::Kept::Failed:
-        // Tried again at the next renewal; the lease still runs meanwhile.
+        // Tried again at the next renewal; the lease still runs meanwhile. A lost connection is
+        // tried once again at once; the analysis's end waits for it if it stays away.
         printErr(QStringLiteral("warning: %1").arg(m_queue.errorString()));
+        if (m_queue.store().connectionLost() && m_queue.store().reopen())
+            printErr(QStringLiteral("reconnected to %1").arg(m_queue.store().path()));
         break;
     }
 }
@@ -66,9 +103,20 @@ bool QueueWorker::finish(const FinishedAnalysis &analysis)
         return true;
     const WorkQueue::Item item = *m_item;
     const bool refused = analysis.outcome() == AnalysisOutcome::Refused;
-    const WorkQueue::Kept kept = refused ? m_queue.putBack(item, m_name, &analysis) : m_queue.finish(item, m_name, analysis);
-    if (kept == WorkQueue::Kept::Failed)
+    const auto end = [&] {
+        return refused ? m_queue.putBack(item, m_name, &analysis) : m_queue.finish(item, m_name, analysis);
+    };
+    // Each is one transaction: one that failed with the connection left nothing behind, and
+    // the domain is recorded (or put back) once the store is back, if it is still this worker's.
+    WorkQueue::Kept kept = end();
+    m_error.clear();
+    while (kept == WorkQueue::Kept::Failed && reconnectStore(m_queue.store(), m_queue.errorString()))
+        kept = end();
+    if (kept == WorkQueue::Kept::Failed) {
+        if (m_queue.store().connectionLost())
+            m_error = m_queue.store().errorString();
         return false; // still held: the run's end tries to put it back
+    }
     m_item.reset();
     if (kept == WorkQueue::Kept::LeaseLost) {
         m_leaseLost = true;

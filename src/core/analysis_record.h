@@ -41,10 +41,13 @@ struct AnalysisRecord
     //   every start, cleared when the query page gives one;
     // - WalkWithoutTotal: the query page showed results but no total (the engine's pages since
     //   2023): the walk runs until the engine runs out of pages;
-    // - EntriesRead: result entries tallied in this analysis.
+    // - EntriesRead: result entries tallied in this analysis;
+    // - FailureReason: why the analysis is incomplete, in one line with the page's index
+    //   ("第3页: connection refused (127.0.0.1:9)"); the first failure's, empty while none.
     bool TotalMissing = false;
     bool WalkWithoutTotal = false;
     qint64 EntriesRead = 0;
+    QString FailureReason;
 
     // Beside the table: site text -> row, so that a large table is searched in constant time.
     // Rows and their order are the columns'; this only finds them. Kept by TallyLink.

@@ -30,10 +30,25 @@ QString &pageUrlAt(QStringList &urls, qint64 index)
 
 } // namespace
 
+static QString pageReason(qint64 page, const QString &what)
+{
+    return QStringLiteral("第%1页: %2").arg(page).arg(what);
+}
+
 // Why the page that just completed gives nothing to read: the engine refused it or it could
 // not be loaded. Empty when it loaded.
-QString Form1Logic::unreadPageMessage() const
+QString Form1Logic::unreadPageMessage()
 {
+    if (!m_browser.lastNavigationRefused() && !m_browser.lastNavigationFailed())
+        return QString();
+    // The first failure is the one the analysis tells of.
+    if (m_record.FailureReason.isEmpty()) {
+        QString problem = m_browser.lastNavigationProblem();
+        if (problem.isEmpty())
+            problem = m_browser.lastNavigationRefused() ? QStringLiteral("the search engine asked for a verification")
+                                                        : QStringLiteral("the page could not be loaded");
+        m_record.FailureReason = pageReason(m_view.domainText() == m_view.markerText() ? 0 : m_record.PageCursor, problem);
+    }
     if (m_browser.lastNavigationRefused())
         return texts::refusalMessage();
     if (m_browser.lastNavigationFailed())
@@ -61,6 +76,7 @@ void Form1Logic::OnDocumentComplete(const QObject *frame, const QString &address
         return;
 
     bool stopped = false;
+    QString why;
     try {
         if (m_record.State == texts::stateIniting()) {
             if (const auto document = m_browser.document())
@@ -71,8 +87,9 @@ void Form1Logic::OnDocumentComplete(const QObject *frame, const QString &address
             else
                 handleResultsPage();
         }
-    } catch (const Failure &) {
+    } catch (const Failure &failure) {
         stopped = true;
+        why = failure.message();
     }
 
     if (m_record.State == texts::stateIniting()) {
@@ -80,6 +97,8 @@ void Form1Logic::OnDocumentComplete(const QObject *frame, const QString &address
         ShowStatus(m_record, m_view, texts::stateInited());
         emit startupFinished();
     } else if (stopped && m_record.State == texts::stateAnaing()) {
+        m_record.FailureReason = pageReason(m_view.domainText() == m_view.markerText() ? 0 : m_record.PageCursor,
+                                            QStringLiteral("the walk stopped: %1").arg(why));
         stopWalk();
     }
 }
@@ -118,6 +137,9 @@ void Form1Logic::handleQueryPage()
         // index can hold) is not a finding of "no linking site".
         if (m_record.PageCount <= 0 && m_record.TotalResults.value_or(0) != 0) {
             m_record.DoneMessage = texts::unreadableMessage();
+            m_record.FailureReason = pageReason(0, QStringLiteral("a total of %1 gives no page to walk")
+                                                       .arg(m_record.TotalText.isEmpty() ? QString::number(*m_record.TotalResults, 'f', 0)
+                                                                                         : m_record.TotalText));
             finishWalk();
             return;
         }
@@ -136,6 +158,7 @@ void Form1Logic::handleQueryPage()
         // does not understand. "No linking site" would be a claim it cannot make.
         m_record.PageCount = 0;
         m_record.DoneMessage = texts::unreadableMessage();
+        m_record.FailureReason = pageReason(0, QStringLiteral("not a results page this program can read"));
         finishWalk();
         return;
     }
@@ -184,8 +207,11 @@ void Form1Logic::finishWalk()
         m_record.TotalResults = double(m_record.EntriesRead);
     // A walk that went through the pages the engine promised and found nothing on them did
     // not understand them.
-    if (m_record.DoneMessage.isEmpty() && !m_record.siteTableAllocated() && m_record.PageCount > 0)
+    if (m_record.DoneMessage.isEmpty() && !m_record.siteTableAllocated() && m_record.PageCount > 0) {
         m_record.DoneMessage = texts::unreadableMessage();
+        m_record.FailureReason = QStringLiteral("第0-%1页: no result entry could be read on any page")
+                                     .arg(lastWalkedPage());
+    }
     WriteReport(m_record, m_view);
     m_view.setMousePointer(0);
     emit analysisFinished();

@@ -58,6 +58,7 @@ void Form1Logic::OnAnalyseClick()
     m_record.TotalMissing = true;
     m_record.WalkWithoutTotal = false;
     m_record.EntriesRead = 0;
+    m_record.FailureReason.clear();
     navigate(AddCacheBuster(queryAddress(m_origins, m_view.domainText()), m_clock()));
 }
 

@@ -57,7 +57,8 @@ private:
     void finishWalk();
     void stopWalk();
     int lastWalkedPage() const;
-    QString unreadPageMessage() const;
+    // Also notes the page's failure in the record's FailureReason.
+    QString unreadPageMessage();
     void navigate(const QString &address);
 
     FormView &m_view;

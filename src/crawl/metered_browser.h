@@ -24,6 +24,7 @@ public:
     std::shared_ptr<const Document> document() const override { return m_inner.document(); }
     bool lastNavigationFailed() const override { return m_inner.lastNavigationFailed(); }
     bool lastNavigationRefused() const override { return m_inner.lastNavigationRefused(); }
+    QString lastNavigationProblem() const override { return m_inner.lastNavigationProblem(); }
 
     // Since the last resetCounts(): requests passed on to the browser behind, and top-level
     // documents (about:blank aside) that completed neither failed nor refused.

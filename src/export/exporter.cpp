@@ -38,6 +38,15 @@ private:
 
 } // namespace
 
+QString failureOf(const FinishedAnalysis &analysis)
+{
+    if (analysis.outcome() == AnalysisOutcome::Complete)
+        return QString();
+    if (!analysis.record.FailureReason.isEmpty())
+        return analysis.record.FailureReason;
+    return analysis.status;
+}
+
 qsizetype reportRowCount(const FinishedAnalysis &analysis)
 {
     if (!analysis.hasReport())
@@ -262,6 +271,9 @@ QJsonObject exportJson(const FinishedAnalysis &analysis)
         object[QLatin1String("latest_address")] = r.SiteLatestUrls.at(row);
         rows.append(object);
     }
+    const QString failure = analysis.outcome() == AnalysisOutcome::Complete ? QString()
+                            : analysis.failure.isEmpty()                    ? failureOf(analysis)
+                                                                            : analysis.failure;
     return QJsonObject{
         {QStringLiteral("domain"), analysis.domain},
         {QStringLiteral("engine"), analysis.engine},
@@ -274,6 +286,7 @@ QJsonObject exportJson(const FinishedAnalysis &analysis)
         {QStringLiteral("sites"), analysis.hasReport() ? QJsonValue(qint64(rowCount)) : QJsonValue(QJsonValue::Null)},
         {QStringLiteral("pages_requested"), analysis.pagesRequested},
         {QStringLiteral("pages_read"), analysis.pagesRead},
+        {QStringLiteral("failure"), failure.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(failure)},
         {QStringLiteral("rows"), rows},
     };
 }

@@ -25,6 +25,8 @@ struct FinishedAnalysis
     AnalysisRecord record;  // the record at the end (its columns are shared, not copied)
     int pagesRequested = 0; // pages asked of the browser, the query page included
     int pagesRead = 0;      // of those, pages that loaded and were read (not failed, not refused)
+    QString failure;        // why it is incomplete, in one line with the page's index
+                            // ("第3页: connection refused (127.0.0.1:9)"); empty when complete
 
     AnalysisOutcome outcome() const { return outcomeOf(record); }
     // The engine's total as the report's 外链总数 shows it when this analysis read one (the
@@ -35,6 +37,10 @@ struct FinishedAnalysis
     // Whether the analysis ended with its report (every outcome but Stopped).
     bool hasReport() const { return outcome() != AnalysisOutcome::Stopped; }
 };
+
+// The one-line reason of an analysis as its record tells it: empty when it is complete; else
+// the record's FailureReason, or, should a walk have ended incomplete without one, its status.
+QString failureOf(const FinishedAnalysis &analysis);
 
 // The site table's rows as the report lists them (rows 1..N); none without a report.
 qsizetype reportRowCount(const FinishedAnalysis &analysis);
@@ -86,7 +92,8 @@ bool saveExport(const QString &path, const QByteArray &bytes, QString *error);
 
 // The JSON object of one analysis: domain, engine, started_at, finished_at, status, outcome,
 // engine_total (the figure of the report's 外链总数; null when no total was read), sites (null without a report),
-// pages_requested, pages_read and rows (site, links, latest_date, latest_date_iso or null,
+// pages_requested, pages_read, failure (the one-line reason of an incomplete analysis; null
+// when complete) and rows (site, links, latest_date, latest_date_iso or null,
 // latest_address; empty without a report).
 QJsonObject exportJson(const FinishedAnalysis &analysis);
 

@@ -33,7 +33,7 @@ const QString &styleSheet()
         "th[aria-sort=ascending]::after{content:\" \\25B2\"}th[aria-sort=descending]::after{content:\" \\25BC\"}"
         "td{overflow-wrap:anywhere}"
         "table.sites td:nth-child(2),table.history td:nth-child(n+5),table.changes td:nth-child(2),table.changes td:nth-child(3){text-align:right;font-variant-numeric:tabular-nums}"
-        "tbody.more{display:none}input.all:checked~table tbody.more{display:table-row-group}"
+        "tbody.more{display:none}input.all:checked~table:not(.stepped) tbody.more,tbody.more.on{display:table-row-group}"
         "ul.sites{columns:3 18em;font-size:13px}"
         "svg.chart{display:block;max-width:100%;height:auto;margin:8px 0}"
         "svg text{font-size:12px;fill:#333}"
@@ -50,10 +50,13 @@ const QString &styleSheet()
 // largest first, a second click turns it round. Dates order as the report does: a relative
 // date ("N小时前", "N分钟前") is later than any calendar date, an unrecognised one counts as
 // 1980-08-13. Folded rows stay folded: after sorting, the first rows are again the shown ones.
+// 显示全部 shows the folded rows CHUNK at a time, one chunk a frame, so that a table of
+// 32,767 rows never holds the page for the layout of all of them at once (without the script,
+// the style sheet shows them all in one go).
 const QString &script()
 {
     static const QString js = QStringLiteral(
-        "(function(){'use strict';var SHOWN=%1;"
+        "(function(){'use strict';var SHOWN=%1,CHUNK=2000;"
         "function dk(s){var m;if(s.indexOf('-')>=0){m=/(\\d+)-(\\d+)-(\\d+)/.exec(s);"
         "return m?(+m[1])*1e4+(+m[2])*100+(+m[3]):0;}"
         "m=/(\\d+)\\u5c0f\\u65f6/.exec(s);if(m)return 1e12-m[1]*60;"
@@ -66,9 +69,18 @@ const QString &script()
         "for(b=0;b<bs.length;b++)for(j=0;j<bs[b].rows.length;j++)rows.push(bs[b].rows[j]);"
         "var e=rows.map(function(r,n){return[key(k,r.cells[i]?r.cells[i].textContent:''),n,r];});"
         "e.sort(function(x,y){var d=x[0]<y[0]?-1:x[0]>y[0]?1:0;return(asc?d:-d)||x[1]-y[1];});"
-        "var f=document.createDocumentFragment(),g=document.createDocumentFragment();"
-        "e.forEach(function(x,n){(n<SHOWN||bs.length<2?f:g).appendChild(x[2]);});"
-        "bs[0].appendChild(f);if(bs.length>1)bs[1].appendChild(g);}"
+        "var fs=[];for(b=0;b<bs.length;b++)fs.push(document.createDocumentFragment());"
+        "e.forEach(function(x,n){fs[n<SHOWN?0:Math.min(bs.length-1,1+Math.floor((n-SHOWN)/CHUNK))].appendChild(x[2]);});"
+        "for(b=0;b<bs.length;b++)bs[b].appendChild(fs[b]);}"
+        "function chunked(t){var m=t.tBodies[1],rs,i,b;if(t.tBodies.length!==2||m.rows.length<=CHUNK)return;"
+        "rs=Array.prototype.slice.call(m.rows,CHUNK);for(i=0;i<rs.length;i+=CHUNK){b=document.createElement('tbody');"
+        "b.className='more';rs.slice(i,i+CHUNK).forEach(function(r){b.appendChild(r);});t.appendChild(b);}}"
+        "function reveal(t,box){var bs=t.tBodies,j=1;if(!box.checked){for(;j<bs.length;j++)bs[j].classList.remove('on');return;}"
+        "chunked(t);(function step(){if(!box.checked||j>=bs.length)return;bs[j++].classList.add('on');"
+        "if(j<bs.length)requestAnimationFrame(step);})();}"
+        "Array.prototype.forEach.call(document.querySelectorAll('input.all'),function(box){"
+        "var t=box.nextElementSibling&&box.nextElementSibling.nextElementSibling;if(!t||t.tagName!=='TABLE')return;"
+        "t.classList.add('stepped');if(box.checked)reveal(t,box);box.addEventListener('change',function(){reveal(t,box);});});"
         "var ts=document.querySelectorAll('table.sortable');"
         "Array.prototype.forEach.call(ts,function(t){Array.prototype.forEach.call(t.tHead.rows[0].cells,function(c,i){"
         "if(!c.hasAttribute('data-k'))return;c.tabIndex=0;"

@@ -3,6 +3,8 @@
 #include "core/failure.h"
 #include "tally/dates.h"
 
+#include <QUrl>
+
 namespace korvane {
 
 namespace {
@@ -41,6 +43,19 @@ bool isSiteName(const QString &address)
 {
     const qsizetype slash = address.indexOf(QLatin1Char('/'));
     return !QStringView(address).left(slash < 0 ? address.size() : slash).contains(QLatin1Char('.'));
+}
+
+// "www.codemotion.com/magaz..." or "host.ap…": the engine cut the address short.
+bool isCutShort(const QString &address)
+{
+    return address.endsWith(QLatin1String("...")) || address.endsWith(QChar(0x2026));
+}
+
+// The engine's stand-in target of answer boxes and some cards: http://nourl.ubs.baidu.com/<n>.
+bool isPlaceholderTarget(const QString &target)
+{
+    const QString host = QUrl(target).host();
+    return host.compare(QLatin1String("nourl.ubs.baidu.com"), Qt::CaseInsensitive) == 0;
 }
 
 // What one result block holds, found in one pass over its descendants.
@@ -103,12 +118,15 @@ std::optional<ResultEntry> entryOf(const Element &block)
         return std::nullopt; // a card: no address line
     }
 
+    // The block's own target: the engine's placeholder marks a card whatever it shows; a web
+    // address stands in for a site name or an address cut short, never for a whole one.
+    const QString target = block.getAttribute(QLatin1StringView("mu")).trimmed();
+    const bool webTarget = hasScheme(target, QLatin1StringView("http://")) || hasScheme(target, QLatin1StringView("https://"));
+    if (webTarget && isPlaceholderTarget(target))
+        return std::nullopt;
     entry.address = WithoutScheme(entry.address);
-    if (isSiteName(entry.address)) {
-        const QString target = block.getAttribute(QLatin1StringView("mu")).trimmed();
-        if (hasScheme(target, QLatin1StringView("http://")) || hasScheme(target, QLatin1StringView("https://")))
-            entry.address = WithoutScheme(target);
-    }
+    if (webTarget && (isSiteName(entry.address) || isCutShort(entry.address)))
+        entry.address = WithoutScheme(target);
     if (entry.address.isEmpty())
         return std::nullopt;
     return entry;

@@ -16,12 +16,15 @@ namespace korvane {
 //    newTimeFactor_before_abs ("2016年11月16日&nbsp;-&nbsp;");
 //  - 2023 on: <span class="cosc-source-text">host/pa...</span>, the date in an element whose
 //    class starts with prefix-time; no total on the page at all.
-// Where the address line shows a site name ("GitHub") instead of an address, the block's mu
-// attribute carries the real target.
+// The block's mu attribute carries the result's own target. Where the address line shows a
+// site name ("GitHub", no "." before the first "/") or an address cut short (ending in "..."
+// or "…"), an http(s) target in mu is the entry's address instead, without its scheme; a whole
+// displayed address stays as displayed. A block whose mu is the engine's placeholder (host
+// nourl.ubs.baidu.com) is a card, not a result, whatever it shows.
 
 struct ResultEntry
 {
-    QString address; // as displayed, without scheme; or the target from mu for a site name
+    QString address; // as displayed, without scheme; or the target from mu (see above)
     QString date;    // as displayed; empty when the result shows none
 };
 

@@ -170,9 +170,16 @@ void ParseResultPage(const Document &document, AnalysisRecord &record)
     try {
         readPage(document, record);
     } catch (const Failure &failure) {
-        if (failure.number() > 0)
+        if (failure.number() > 0) {
+            if (record.FailureReason.isEmpty())
+                record.FailureReason = QStringLiteral("第%1页: an entry could not be read: %2")
+                                           .arg(record.PageCursor)
+                                           .arg(failure.message());
             endWalkOnError(record);
+        }
     } catch (const std::bad_alloc &) {
+        if (record.FailureReason.isEmpty())
+            record.FailureReason = QStringLiteral("第%1页: out of memory").arg(record.PageCursor);
         endWalkOnError(record);
     }
 }

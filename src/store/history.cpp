@@ -23,6 +23,9 @@ StoredAnalysis storedAnalysisOf(const FinishedAnalysis &analysis)
     stored.pagesRequested = analysis.pagesRequested;
     stored.pagesRead = analysis.pagesRead;
     stored.status = analysis.status;
+    stored.failure = analysis.outcome() == AnalysisOutcome::Complete ? QString()
+                     : analysis.failure.isEmpty()                    ? failureOf(analysis)
+                                                                     : analysis.failure;
     stored.version = QStringLiteral(KORVANE_VERSION);
     const AnalysisRecord &r = analysis.record;
     const qsizetype slotCount = std::min({r.SiteNames.size(), r.SiteLinkCounts.size(), r.SiteLatestDates.size(),
@@ -113,6 +116,7 @@ std::optional<ExportedAnalysis> analysisFromObject(const QJsonObject &object, QS
         a.engineTotal = qint64(total.toDouble());
     a.pagesRequested = object.value(QLatin1String("pages_requested")).toInt();
     a.pagesRead = object.value(QLatin1String("pages_read")).toInt();
+    a.failure = object.value(QLatin1String("failure")).toString();
     const QJsonArray array = rows.toArray();
     exported.sites.reserve(array.size());
     for (const QJsonValue &value : array) {

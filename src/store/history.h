@@ -36,6 +36,7 @@ struct StoredAnalysis
     int pagesRequested = 0;
     int pagesRead = 0;
     QString status;                    // the status line at the end
+    QString failure;                   // why it is incomplete, in one line; empty when complete
     QString version;                   // the Korvane version that recorded it
 
     bool complete() const { return outcome == QLatin1String("complete"); }

@@ -100,6 +100,8 @@ QByteArray historyText(const QString &domain, const QList<HistoryEntry> &entries
             + QStringLiteral("  ") + padRight(a.outcome, 10) + padLeft(number(a.engineTotal), 12)
             + padLeft(QString::number(a.sites), 10) + padLeft(number(entry.newSites), 8)
             + padLeft(number(entry.lostSites), 8);
+        if (!a.failure.isEmpty()) // why it is incomplete, after the figures
+            text += QStringLiteral("  ") + a.failure;
         while (text.endsWith(QLatin1Char(' ')))
             text.chop(1);
         text += QLatin1Char('\n');
@@ -112,7 +114,7 @@ QByteArray historyCsvHead(bool byteOrderMark)
     QString head;
     appendCsvRecord(head, {QStringLiteral("id"), QStringLiteral("started_at"), QStringLiteral("finished_at"),
                            QStringLiteral("outcome"), QStringLiteral("engine_total"), QStringLiteral("sites"),
-                           QStringLiteral("new"), QStringLiteral("lost")});
+                           QStringLiteral("new"), QStringLiteral("lost"), QStringLiteral("failure")});
     return bom(byteOrderMark) + head.toUtf8();
 }
 
@@ -123,7 +125,8 @@ QByteArray historyCsvBody(const QList<HistoryEntry> &entries)
         const StoredAnalysis &a = entry.analysis;
         appendCsvRecord(out, {QString::number(a.id), isoDateTime(a.startedAt.toLocalTime()),
                               isoDateTime(a.finishedAt.toLocalTime()), a.outcome, number(a.engineTotal),
-                              QString::number(a.sites), number(entry.newSites), number(entry.lostSites)});
+                              QString::number(a.sites), number(entry.newSites), number(entry.lostSites),
+                              a.failure});
     }
     return out.toUtf8();
 }
@@ -142,6 +145,7 @@ QJsonObject historyJson(const QString &domain, const QList<HistoryEntry> &entrie
             {QStringLiteral("sites"), a.sites},
             {QStringLiteral("new"), jsonNumber(entry.newSites)},
             {QStringLiteral("lost"), jsonNumber(entry.lostSites)},
+            {QStringLiteral("failure"), a.failure.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(a.failure)},
         });
     }
     return QJsonObject{{QStringLiteral("domain"), domain}, {QStringLiteral("analyses"), analyses}};

@@ -3,6 +3,9 @@
 #include "export/exporter.h"
 
 #include <QAtomicInt>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -272,8 +275,8 @@ QStringList schemaStep(int version, bool server)
             QStringLiteral("CREATE INDEX queue_state ON queue (state, id)"),
         };
     case 3:
-        // Reserved for the step merged from the other branch that is under way.
-        return {};
+        // Why an analysis is incomplete, in one line; NULL when it is complete.
+        return {QStringLiteral("ALTER TABLE analyses ADD COLUMN failure TEXT")};
     case 4:
         // The web server: its users and their API tokens (both kept only as hashes), and the
         // domains it tracks, each analysed every interval_hours (0: only on demand).
@@ -303,9 +306,14 @@ QStringList schemaStep(int version, bool server)
     }
 }
 
-const QString kAnalysisColumns = QStringLiteral(
-    "id, domain, engine, started_at, finished_at, outcome, engine_total, sites, pages_requested, pages_read, "
-    "status, version");
+// The columns analysisFromRow reads. A store of version 2 or before, read without upgrading
+// it, has no failure column: its analyses tell none.
+QString analysisColumns(int version)
+{
+    return QStringLiteral("id, domain, engine, started_at, finished_at, outcome, engine_total, sites, pages_requested, "
+                          "pages_read, status, version, ")
+        + (version >= 3 ? QStringLiteral("failure") : QStringLiteral("NULL"));
+}
 
 StoredAnalysis analysisFromRow(const QSqlQuery &query)
 {
@@ -323,6 +331,7 @@ StoredAnalysis analysisFromRow(const QSqlQuery &query)
     a.pagesRead = query.value(9).toInt();
     a.status = query.value(10).toString();
     a.version = query.value(11).toString();
+    a.failure = query.value(12).toString();
     return a;
 }
 
@@ -412,6 +421,8 @@ QString HistoryStore::beginWrite() const
 
 bool HistoryStore::open(const QString &path, Access access)
 {
+    m_address = path;
+    m_access = access;
     m_open = false;
     m_path = path;
     m_error.clear();
@@ -730,7 +741,8 @@ std::optional<qint64> HistoryStore::insertAnalysis(const StoredAnalysis &a, cons
         QSqlQuery insert(db);
         insert.prepare(QStringLiteral(
             "INSERT INTO analyses (domain, engine, started_at, finished_at, outcome, engine_total, sites, "
-            "pages_requested, pages_read, status, version) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
+            "pages_requested, pages_read, status, version, failure) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+            "RETURNING id"));
         insert.addBindValue(a.domain);
         insert.addBindValue(a.engine);
         insert.addBindValue(storedTime(a.startedAt));
@@ -742,6 +754,7 @@ std::optional<qint64> HistoryStore::insertAnalysis(const StoredAnalysis &a, cons
         insert.addBindValue(a.pagesRead);
         insert.addBindValue(a.status);
         insert.addBindValue(a.version);
+        insert.addBindValue(nullWhenEmpty(a.failure));
         if (insert.exec() && insert.next())
             id = insert.value(0).toLongLong();
         else
@@ -786,7 +799,7 @@ std::optional<QList<StoredAnalysis>> HistoryStore::analyses(const QString &domai
 {
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT ") + kAnalysisColumns
+    query.prepare(QStringLiteral("SELECT ") + analysisColumns(m_version)
                   + QStringLiteral(" FROM analyses WHERE domain = ? ORDER BY finished_at, id"));
     query.addBindValue(domain);
     if (!query.exec()) {
@@ -807,7 +820,7 @@ std::optional<std::optional<StoredAnalysis>> HistoryStore::analysis(qint64 id)
 {
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT ") + kAnalysisColumns + QStringLiteral(" FROM analyses WHERE id = ?"));
+    query.prepare(QStringLiteral("SELECT ") + analysisColumns(m_version) + QStringLiteral(" FROM analyses WHERE id = ?"));
     query.addBindValue(id);
     if (!query.exec()) {
         fail(QStringLiteral("cannot read %1: %2").arg(m_path, sqlError(query.lastError())));
@@ -880,6 +893,72 @@ std::optional<QList<HistoryEntry>> HistoryStore::history(const QString &domain)
         entries.append(entry);
     }
     return entries;
+}
+
+std::chrono::seconds HistoryStore::reconnectLimit()
+{
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("KORVANE_STORE_RECONNECT_SECONDS", &ok);
+    return std::chrono::seconds(ok && seconds >= 0 ? seconds : 600);
+}
+
+bool HistoryStore::connectionLost()
+{
+    if (!m_server)
+        return false; // a file does not go away between two statements
+    if (!m_open || !QSqlDatabase::contains(m_connection))
+        return true;
+    QSqlQuery probe(QSqlDatabase::database(m_connection, false));
+    return !probe.exec(QStringLiteral("SELECT 1")) || !probe.next();
+}
+
+bool HistoryStore::reopen()
+{
+    const QString address = m_address;
+    const Access access = m_access;
+    return open(address, access);
+}
+
+void HistoryStore::abandonReconnecting()
+{
+    m_abandoned = true;
+    if (m_waitLoop)
+        m_waitLoop->quit();
+}
+
+bool HistoryStore::reconnect()
+{
+    if (m_abandoned || !m_server || m_address.isEmpty() || !connectionLost())
+        return false;
+    const QString lostBecause = m_error;
+    const std::chrono::milliseconds limit = reconnectLimit();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    std::chrono::milliseconds delay(1000);
+    for (;;) {
+        const std::chrono::milliseconds left = limit - std::chrono::milliseconds(elapsed.elapsed());
+        if (left.count() <= 0)
+            break;
+        const std::chrono::milliseconds step = std::min(delay, left);
+        if (m_wait) {
+            m_wait(step);
+        } else {
+            QEventLoop loop;
+            QTimer::singleShot(step, &loop, &QEventLoop::quit);
+            m_waitLoop = &loop;
+            loop.exec();
+            m_waitLoop = nullptr;
+        }
+        if (m_abandoned)
+            return fail(QStringLiteral("lost the connection to %1 (%2)").arg(m_path, lostBecause));
+        if (reopen())
+            return true;
+        delay = std::min(delay * 2, std::chrono::milliseconds(60000));
+    }
+    return fail(QStringLiteral("lost the connection to %1 and could not get it back within %2 s: %3")
+                    .arg(m_path)
+                    .arg(limit.count() / 1000)
+                    .arg(m_error.isEmpty() ? lostBecause : m_error));
 }
 
 std::optional<bool> HistoryStore::hasCompleteSince(const QString &domain, const QDateTime &since)

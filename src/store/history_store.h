@@ -4,7 +4,11 @@
 
 #include <QString>
 
+#include <chrono>
+#include <functional>
 #include <optional>
+
+class QEventLoop;
 
 namespace korvane {
 
@@ -26,7 +30,8 @@ public:
 
     // The version of the tables this program writes and reads. Stores of earlier versions are
     // upgraded when opened for writing; stores of later ones are refused. Version 2 added the
-    // work queue; version 4 the web server's users, tokens and tracked domains.
+    // work queue; version 3 the failure column of analyses; version 4 the web server's users,
+    // tokens and tracked domains.
     static constexpr int kSchemaVersion = 4;
 
     HistoryStore();
@@ -72,6 +77,28 @@ public:
     // Whether `domain` has a complete analysis that finished at `since` or later.
     std::optional<bool> hasCompleteSince(const QString &domain, const QDateTime &since);
 
+    // Reconnection, for a statement that failed. A PostgreSQL store whose connection has gone
+    // (a restart of the server, a network blip) is opened again with backoff: after 1, 2, 4 ...
+    // up to 60 s between tries, for up to reconnectLimit(). True once it is back (run the
+    // statement again); false at once when the connection is there (the failure was the
+    // statement's own) or the store is a file, and false when the time is up or
+    // abandonReconnecting() was called, with the reason in errorString(). The waits run the
+    // event loop, so timers and signals go on meanwhile.
+    bool reconnect();
+    // Whether the store is on a server whose connection no longer answers.
+    bool connectionLost();
+    // One try to open the connection again, without waiting; true when it is back.
+    bool reopen();
+    // Ends a reconnect() under way (and those after it) with false, at its next wait.
+    void abandonReconnecting();
+    // How long reconnect() goes on: 10 minutes, or $KORVANE_STORE_RECONNECT_SECONDS when it
+    // holds a whole number of seconds (for tests; not documented for users).
+    static std::chrono::seconds reconnectLimit();
+    // The waits of reconnect(); by default a local event loop that a timer ends. Tests may put
+    // in their own.
+    using Wait = std::function<void(std::chrono::milliseconds)>;
+    void setReconnectWait(Wait wait) { m_wait = std::move(wait); }
+
 private:
     friend class WorkQueue;
     friend class Accounts;
@@ -92,6 +119,11 @@ private:
     bool upgrade(int fromVersion);
 
     QString m_connection;
+    QString m_address; // as open() was given it, the password included: for reopen()
+    Access m_access = Access::ReadOnly;
+    Wait m_wait;
+    QEventLoop *m_waitLoop = nullptr;
+    bool m_abandoned = false;
     QString m_path;
     QString m_error;
     bool m_open = false;

@@ -220,6 +220,23 @@ WorkQueue::Kept WorkQueue::finish(const Item &item, const QString &worker, const
     return Kept::Yes;
 }
 
+std::optional<qint64> WorkQueue::prune(const std::optional<QDateTime> &before)
+{
+    if (m_store.version() < 2)
+        return 0; // a store from before the queue
+    QSqlQuery query(QSqlDatabase::database(m_store.m_connection, false));
+    query.prepare(QStringLiteral("DELETE FROM queue WHERE state = ?%1")
+                      .arg(before ? QStringLiteral(" AND done_at < ?") : QString()));
+    query.addBindValue(kDone);
+    if (before)
+        query.addBindValue(storedTime(*before));
+    if (!query.exec()) {
+        failed(QStringLiteral("prune the queue"), sqlError(query.lastError()));
+        return std::nullopt;
+    }
+    return query.numRowsAffected();
+}
+
 WorkQueue::Kept WorkQueue::putBack(const Item &item, const QString &worker, const FinishedAnalysis *refusedAnalysis)
 {
     const QString what = QStringLiteral("put %1 back in the queue").arg(item.domain);

@@ -72,7 +72,12 @@ public:
     // worker's (then nothing is recorded).
     Kept putBack(const Item &item, const QString &worker, const FinishedAnalysis *refusedAnalysis);
 
+    // Removes the done entries that finished before `before` (every done entry when nullopt);
+    // never a waiting or working one, nor any recorded analysis. How many it removed.
+    std::optional<qint64> prune(const std::optional<QDateTime> &before);
+
     QString errorString() const { return m_error; }
+    HistoryStore &store() { return m_store; }
 
 private:
     Kept failed(const QString &what, const QString &why);

@@ -60,6 +60,7 @@ private slots:
     void linkLabelClick();
     void exportThroughMenu_data();
     void exportThroughMenu();
+    void failureOnStatusToolTip();
     void aboutBox();
     void buttonFocusIsVisible_data();
     void buttonFocusIsVisible();
@@ -396,6 +397,8 @@ void TestForm1::exportThroughMenu_data()
     QTest::newRow("no suffix: the text filter's") << QStringLiteral("links") << 2 << false << QStringLiteral("links.txt");
     QTest::newRow("no suffix: the HTML report filter's") << QStringLiteral("links") << 3 << false
                                                          << QStringLiteral("links.html");
+    QTest::newRow(".htm under the CSV filter: the HTML report") << QStringLiteral("links.htm") << 0 << false
+                                                                << QStringLiteral("links.htm");
     QTest::newRow("folder missing: a message, nothing else") << QStringLiteral("no/such/links.csv") << 0 << false
                                                              << QString();
 }
@@ -468,7 +471,7 @@ void TestForm1::exportThroughMenu()
     QCOMPARE(offered.size(), 4);
     QVERIFY(offered[0].contains(QLatin1String("*.csv")) && offered[1].contains(QLatin1String("*.json"))
             && offered[2].contains(QLatin1String("*.txt")));
-    QCOMPARE(offered[3], QStringLiteral("HTML 报告 (*.html)"));
+    QCOMPARE(offered[3], QStringLiteral("HTML 报告 (*.html *.htm)"));
     // The window itself is as it was.
     QCOMPARE(window.lbTip->text(), status);
     QCOMPARE(window.TextResult->toPlainText(), report);
@@ -499,7 +502,7 @@ void TestForm1::exportThroughMenu()
         QCOMPARE(object.value(QLatin1String("pages_requested")).toInt(), 2); // the notice page is not counted
         QCOMPARE(object.value(QLatin1String("pages_read")).toInt(), 2);
         QCOMPARE(object.value(QLatin1String("rows")).toArray().size(), 2);
-    } else if (written.endsWith(QLatin1String(".html"))) {
+    } else if (written.endsWith(QLatin1String(".html")) || written.endsWith(QLatin1String(".htm"))) {
         const QString html = QString::fromUtf8(bytes);
         QVERIFY(html.startsWith(QLatin1String("<!DOCTYPE html>")));
         QVERIFY(html.contains(QLatin1String("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none';")));
@@ -510,6 +513,29 @@ void TestForm1::exportThroughMenu()
     } else {
         QCOMPARE(QString::fromUtf8(bytes), report + QLatin1Char('\n'));
     }
+}
+
+// Why the walk failed is the status line's tooltip, the status itself as ever; the next
+// analysis that completes takes the tooltip away.
+void TestForm1::failureOnStatusToolTip()
+{
+    FakeBrowser browser;
+    browser.problem = QStringLiteral("connection refused (127.0.0.1:9)");
+    Form1 window(browser, kOrigins);
+    window.load();
+    browser.completeLast(QStringLiteral("<html><body></body></html>"));
+    window.Text1->setText(QStringLiteral("www.example.com"));
+    QTest::mouseClick(window.CmdOk, Qt::LeftButton);
+    browser.completeLast(QStringLiteral("<html><body></body></html>"), true); // the query page fails
+    QCOMPARE(window.lbTip->text(), QStringLiteral("分析完成，但出现了页面无法访问的错误，您可以尝试再次分析！"));
+    QCOMPARE(window.lbTip->toolTip(), QStringLiteral("第0页: connection refused (127.0.0.1:9)"));
+
+    QTest::mouseClick(window.CmdOk, Qt::LeftButton);
+    const QString page = resultsPage({addressLine(QStringLiteral("a.cn/1"), QStringLiteral("2011-7-9"))}, totalText(QStringLiteral("1")));
+    browser.completeLast(page);
+    browser.completeLast(page);
+    QCOMPARE(window.lbTip->text(), QStringLiteral("分析已完成！"));
+    QCOMPARE(window.lbTip->toolTip(), QString());
 }
 
 void TestForm1::aboutBox()

@@ -1,6 +1,7 @@
 // Unit tests of the DOM: the innerHTML attribute and text rules, innerText folding, and the
 // failures every out-of-place operation raises.
 
+#include "browser/character_references.h"
 #include "browser/dom.h"
 #include "core/failure.h"
 
@@ -31,6 +32,8 @@ class DomTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void characterReferences_data();
+    void characterReferences();
     void attributeQuoting_data();
     void attributeQuoting();
     void markup_data();
@@ -142,6 +145,22 @@ void DomTest::innerText_data()
     QTest::newRow("entities decoded") << "&lt;&amp;&gt;" << "<&>";
     QTest::newRow("empty") << "" << "";
     QTest::newRow("only white space") << " \n\t " << "";
+}
+
+// decodeCharacterReferences on markup text, as the 2011 reader hands it address lines.
+void DomTest::characterReferences_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("decoded");
+    QTest::newRow("an unknown reference before a known one: the unknown stays")
+        << QStringLiteral("&zz; a &amp; b") << QStringLiteral("&zz; a & b");
+    QTest::newRow("numeric, hexadecimal and named") << QStringLiteral("&#20013;&#x6587;&lt;") << QStringLiteral("中文<");
+}
+
+void DomTest::characterReferences()
+{
+    QFETCH(QString, text);
+    QTEST(decodeCharacterReferences(text), "decoded");
 }
 
 // hasClass and hasClassStartingWith on <div id=t class="...">: tokens are separated by any

@@ -182,6 +182,8 @@ void TestPageWalk::walkRange_data()
     QTest::newRow("41 results: pages 0-4") << QStringLiteral("41") << 5;
     QTest::newRow("4,050 results: capped at 76 pages") << QStringLiteral("4,050") << 76;
     QTest::newRow("100,000,000 results: capped") << QStringLiteral("100,000,000") << 76;
+    // A query page with results and no total; every page new and linking to a next one.
+    QTest::newRow("no total, the engine always has more: stops after page 75") << QString() << 76;
 }
 
 void TestPageWalk::walkRange()
@@ -191,7 +193,7 @@ void TestPageWalk::walkRange()
     Window w;
     QSignalSpy finished(&w.logic, &Form1Logic::analysisFinished);
     w.startAndAnalyse();
-    w.browser.completeLast(resultsPage({}, totalText(total)));
+    w.browser.completeLast(total.isEmpty() ? fixtureText(QStringLiteral("later_2026.html")) : resultsPage({}, totalText(total)));
     QCOMPARE(w.browser.requested.last(), page(QStringLiteral("example.com"), 0) + QStringLiteral("&cache=5"));
     for (int i = 0; i < pages; ++i) {
         QCOMPARE(w.logic.record().PageCursor, i);
@@ -270,6 +272,10 @@ void TestPageWalk::zeroOrUnreadableTotal()
     QCOMPARE(w.view.result, QStringLiteral("\r\n   ") + message);
     QCOMPARE(w.view.status, message);
     QCOMPARE(w.view.linkCount, QStringLiteral("0"));
+    // "Nothing found" is a finding; a page not understood tells why, of the query page.
+    const QString reason = w.logic.record().FailureReason;
+    QVERIFY2(message == texts::noSiteMessage() ? reason.isEmpty() : reason.startsWith(QStringLiteral("第0页: ")),
+             qPrintable(reason));
 }
 
 void TestPageWalk::repeatEndsWalk()
@@ -301,6 +307,8 @@ void TestPageWalk::unreadablePageEndsWalk()
     QCOMPARE(w.logic.record().State, QStringLiteral("COMP"));
     QCOMPARE(w.logic.record().SiteNames.last(), QStringLiteral("z.cn")); // tallied before the fault
     QCOMPARE(w.view.status, texts::pageErrorMessage());
+    QVERIFY2(w.logic.record().FailureReason.startsWith(QStringLiteral("第1页: an entry could not be read")),
+             qPrintable(w.logic.record().FailureReason));
 }
 
 void TestPageWalk::failedLoadEndsWalk()
@@ -309,7 +317,9 @@ void TestPageWalk::failedLoadEndsWalk()
     w.startAndAnalyse();
     w.browser.completeLast(resultsPage({}, totalText(QStringLiteral("45"))));
     w.browser.completeLast(entriesPage(0));
+    w.browser.problem = QStringLiteral("HTTP 500");
     w.browser.completeLast(QStringLiteral("<html><body>HTTP 500</body></html>"), true);
+    QCOMPARE(w.logic.record().FailureReason, QStringLiteral("第1页: HTTP 500"));
     QCOMPARE(w.browser.requested.size(), 4);
     QCOMPARE(w.logic.record().State, QStringLiteral("COMP"));
     QCOMPARE(w.logic.record().siteCount(), 3);
@@ -328,6 +338,8 @@ void TestPageWalk::failedQueryPage()
     QCOMPARE(w.view.result, QStringLiteral("\r\n   分析完成，但出现了页面无法访问的错误，您可以尝试再次分析！"));
     QCOMPARE(w.view.status, texts::pageErrorMessage());
     QCOMPARE(w.view.pointer, 0);
+    // A browser that cannot tell what happened still gives a reason.
+    QCOMPARE(w.logic.record().FailureReason, QStringLiteral("第0页: the page could not be loaded"));
 }
 
 void TestPageWalk::idleStatesIgnoreCompletions()

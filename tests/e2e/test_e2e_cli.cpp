@@ -64,6 +64,16 @@ struct CliRun
         const QStringList lines = err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         return lines.isEmpty() ? QString() : lines.constLast();
     }
+    // The last status line: the last line, or the one before the reason line that follows the
+    // status line of an incomplete analysis ("a.cn: 第3页: connection refused (...)").
+    QString statusLine() const
+    {
+        QStringList lines = err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        static const QRegularExpression reason(QStringLiteral("^\\S+: 第[0-9-]+页: "));
+        if (lines.size() > 1 && reason.match(lines.constLast()).hasMatch())
+            lines.removeLast();
+        return lines.isEmpty() ? QString() : lines.constLast();
+    }
 };
 
 // Runs korvane-cli to its end. `inChild` runs in the child before the program starts;
@@ -179,6 +189,10 @@ private slots:
     void outputFileKeptWhole();
     void throughProxy_data();
     void throughProxy();
+    void failureReason_data();
+    void failureReason();
+    void resumeAnalysesIncompleteAgain_data();
+    void resumeAnalysesIncompleteAgain();
     void standardOutput_data();
     void standardOutput();
     void recordedHistory_data();
@@ -283,7 +297,12 @@ void TestE2eCli::printsTheWindowsReport()
         QCOMPARE(reportRows(reference.report), expectedRows(config, config.total));
     else if (status == kUnreadable)
         QCOMPARE(reference.report, noticeReport(kUnreadable));
-    QCOMPARE(run.lastErrLine(), status);
+    QCOMPARE(run.statusLine(), status);
+    // Every incomplete outcome (page error, refusal, unreadable pages) tells why, after it.
+    if (status == kDone || status == kNoSite)
+        QCOMPARE(run.lastErrLine(), status);
+    else
+        QVERIFY2(run.lastErrLine().startsWith(domain + QStringLiteral(": 第")), qPrintable(run.err));
     QCOMPARE(engine.requestedOffsets(), referenceOffsets);
     // The verification pages are never asked for.
     for (const HttpTestServer::Request &request : engine.server().requests())
@@ -352,7 +371,7 @@ void TestE2eCli::exitStatus()
     QCOMPARE(run.exitStatus, QProcess::NormalExit);
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.out, out);
-    QCOMPARE(run.lastErrLine(), lastErrLine);
+    QCOMPARE(run.statusLine(), lastErrLine);
 }
 
 void TestE2eCli::usage_data()
@@ -662,8 +681,12 @@ void TestE2eCli::severalDomains()
     // Standard error: each domain's status line, the progress line cleared before it.
     static const QRegularExpression progressLine(
         QStringLiteral("^(?:\\r\\[[1-3]/3\\] [a-c]\\.cn  page \\d+/[\\d?]+  sites \\d+ *)*(\\r\\[[1-3]/3\\] [^\\r]*)\\r( +)\\r"));
-    const QStringList errLines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(errLines.size(), 3);
+    QStringList errLines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    // b.cn's reason follows its status line.
+    static const QRegularExpression reasonLine(QStringLiteral("^b\\.cn: 第\\d+页: "));
+    QCOMPARE(errLines.size(), 4);
+    QVERIFY2(reasonLine.match(errLines.at(2)).hasMatch(), qPrintable(errLines.at(2)));
+    errLines.removeAt(2);
     for (int i = 0; i < 3; ++i) {
         QString line = errLines[i];
         if (progress) {
@@ -1206,12 +1229,12 @@ void TestE2eCli::throughProxy()
     QCOMPARE(object.value(QLatin1String("outcome")).toString(), outcome);
     if (outcome == QLatin1String("complete")) {
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.lastErrLine(), kDone);
+        QCOMPARE(run.statusLine(), kDone);
         QCOMPARE(engineTargets.size(), 3); // the query page, then pages 0 and 1
         QCOMPARE(forwarded, viaProxy ? engineTargets : QList<QByteArray>());
     } else {
         // The same ending as an engine that cannot be reached at all, never a clean one.
-        QCOMPARE(run.lastErrLine(), kPageError);
+        QCOMPARE(run.statusLine(), kPageError);
         QCOMPARE(object.value(QLatin1String("rows")).toArray().size(), 0);
         QCOMPARE(engineTargets, QList<QByteArray>());
         const CliRun direct = runCli({QStringLiteral("--engine"), refusing.urlText().chopped(1), QStringLiteral("--format"),
@@ -1220,6 +1243,134 @@ void TestE2eCli::throughProxy()
         QCOMPARE(run.exitCode, direct.exitCode);
         QCOMPARE(QJsonDocument::fromJson(direct.out.toUtf8()).object().value(QLatin1String("outcome")).toString(), outcome);
     }
+}
+
+void TestE2eCli::failureReason_data()
+{
+    // a.cn on the fake engine (45 results), recorded, with --format json. {dead} is a proxy
+    // port that refuses, {guarded-wrong} a proxy that wants other credentials, {refused} an
+    // engine address that refuses; {dead-port} and {refused-port} their ports.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("http502Page"); // results page answered with HTTP 502; -2: none
+    QTest::addColumn<QString>("failure");
+
+    const QString proxy = QStringLiteral("--proxy");
+    const QString engine = QStringLiteral("--engine");
+    QTest::newRow("the engine refuses the connection")
+        << QStringList{engine, QStringLiteral("{refused}")} << -2
+        << QStringLiteral("第0页: connection refused (127.0.0.1:{refused-port})");
+    QTest::newRow("a dead proxy")
+        << QStringList{proxy, QStringLiteral("{dead}")} << -2
+        << QStringLiteral("第0页: proxy refused the connection (127.0.0.1:{dead-port})");
+    QTest::newRow("wrong proxy credentials")
+        << QStringList{proxy, QStringLiteral("{guarded-wrong}")} << -2 << QStringLiteral("第0页: proxy authentication required");
+    QTest::newRow("HTTP 502 on results page 2") << QStringList{} << 2 << QStringLiteral("第2页: HTTP 502");
+    QTest::newRow("complete: no reason") << QStringList{} << -2 << QString();
+}
+
+// The reason of an incomplete analysis in its JSON, on standard error after the status line,
+// and in the store (as history gives it back).
+void TestE2eCli::failureReason()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, http502Page);
+    QFETCH(QString, failure);
+
+    FakeEngine engine;
+    QVERIFY(engine.start());
+    EngineDomain config = domainOf(45);
+    if (http502Page >= 0)
+        config.httpErrors = {{http502Page, 502}};
+    engine.setDomain(QStringLiteral("a.cn"), config);
+    HttpTestProxy dead;
+    QVERIFY(dead.start());
+    dead.stop();
+    HttpTestProxy guarded;
+    QVERIFY(guarded.start());
+    guarded.requireCredentials("korvane", "s3cret");
+    HttpTestServer refusing;
+    QVERIFY(refusing.start());
+    refusing.stop();
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString store = dir.filePath(QStringLiteral("h.sqlite"));
+
+    for (QString &argument : arguments) {
+        argument.replace(QStringLiteral("{refused}"), refusing.urlText().chopped(1));
+        argument.replace(QStringLiteral("{dead}"), dead.urlText());
+        argument.replace(QStringLiteral("{guarded-wrong}"), guarded.urlText(QStringLiteral("korvane"), QStringLiteral("s3cre")));
+    }
+    failure.replace(QStringLiteral("{refused-port}"), QString::number(QUrl(refusing.urlText()).port()));
+    failure.replace(QStringLiteral("{dead-port}"), QString::number(dead.port()));
+
+    QStringList all{QStringLiteral("--engine"), engine.origin()};
+    all += arguments; // a later --engine wins
+    all += {QStringLiteral("--format"), QStringLiteral("json"), QStringLiteral("--record"), QStringLiteral("--store"), store,
+            QStringLiteral("a.cn")};
+    const CliRun run = runCli(all);
+    QVERIFY(run.ended);
+    QCOMPARE(run.exitCode, failure.isEmpty() ? 0 : 1);
+    const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QVERIFY2(object.contains(QLatin1String("failure")), qPrintable(run.out));
+    QCOMPARE(object.value(QLatin1String("failure")).toString(), failure);
+    QCOMPARE(object.value(QLatin1String("failure")).isNull(), failure.isEmpty());
+    if (failure.isEmpty()) {
+        QCOMPARE(run.lastErrLine(), kDone);
+    } else {
+        QCOMPARE(run.lastErrLine(), QStringLiteral("a.cn: ") + failure);
+        QCOMPARE(run.statusLine(), kPageError);
+    }
+
+    const CliRun history = runCli({QStringLiteral("history"), QStringLiteral("--store"), store, QStringLiteral("--format"),
+                                   QStringLiteral("json"), QStringLiteral("a.cn")});
+    QVERIFY(history.ended);
+    QCOMPARE(history.exitCode, 0);
+    const QJsonArray analyses = QJsonDocument::fromJson(history.out.toUtf8()).object().value(QLatin1String("analyses")).toArray();
+    QCOMPARE(analyses.size(), 1);
+    QCOMPARE(analyses.at(0).toObject().value(QLatin1String("failure")).toString(), failure);
+}
+
+void TestE2eCli::resumeAnalysesIncompleteAgain_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("CSV: b.cn held as page_error is analysed again") << QStringLiteral("csv");
+    QTest::newRow("JSON: b.cn held as page_error is analysed again") << QStringLiteral("json");
+}
+
+// FILE holds a.cn complete and b.cn with a page error: --resume keeps a.cn and asks for b.cn again.
+void TestE2eCli::resumeAnalysesIncompleteAgain()
+{
+    QFETCH(QString, format);
+    FakeEngine engine;
+    QVERIFY(engine.start());
+    engine.setDomain(QStringLiteral("a.cn"), domainOf(15));
+    EngineDomain failing = domainOf(25);
+    failing.httpErrors = {{1, 503}};
+    engine.setDomain(QStringLiteral("b.cn"), failing);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("links.") + format);
+    const auto fileBytes = [](const QString &name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QStringList arguments{QStringLiteral("--engine"), engine.origin(), QStringLiteral("--format"), format,
+                                QStringLiteral("--output"), path, QStringLiteral("--quiet"), QStringLiteral("a.cn"),
+                                QStringLiteral("b.cn")};
+    const CliRun first = runCli(arguments);
+    QVERIFY(first.ended);
+    QCOMPARE(first.exitCode, 1);
+    QVERIFY(QString::fromUtf8(fileBytes(path)).contains(QLatin1String("page_error")));
+
+    engine.setDomain(QStringLiteral("b.cn"), domainOf(25));
+    engine.server().clearRequests();
+    const CliRun again = runCli(arguments + QStringList{QStringLiteral("--resume")});
+    QVERIFY(again.ended);
+    QCOMPARE(again.exitCode, 0);
+    QCOMPARE(askedDomains(engine), QStringList{QStringLiteral("b.cn")});
+    const QString held = QString::fromUtf8(fileBytes(path));
+    QVERIFY2(!held.contains(QLatin1String("page_error")), qPrintable(held));
+    QVERIFY2(held.contains(QLatin1String("a.cn")) && held.contains(QLatin1String("b.cn")), qPrintable(held));
 }
 
 namespace {
@@ -1352,7 +1503,7 @@ void TestE2eCli::recordedHistory()
         QCOMPARE(lines.size(), format == QLatin1String("csv") ? 5 : 6); // text: a line of titles too
         const QString head = lines.takeFirst();
         if (format == QLatin1String("csv")) {
-            QCOMPARE(head, QStringLiteral("id,started_at,finished_at,outcome,engine_total,sites,new,lost\r"));
+            QCOMPARE(head, QStringLiteral("id,started_at,finished_at,outcome,engine_total,sites,new,lost,failure\r"));
             for (const QString &line : lines) {
                 const QStringList fields = line.chopped(1).split(QLatin1Char(','));
                 outcomes.append(fields.value(3));
@@ -1436,17 +1587,23 @@ void TestE2eCli::recordedHistory()
 void TestE2eCli::skipRecent_data()
 {
     QTest::addColumn<QString>("hours");
-    QTest::addColumn<QStringList>("asked"); // of a.cn (complete just now), long.cn (stopped just now), c.cn (never)
+    QTest::addColumn<int>("ageMinutes");    // how long ago a.cn's analysis finished (as stored)
+    QTest::addColumn<QStringList>("asked"); // of a.cn (complete), long.cn (stopped just now), c.cn (never)
 
     QTest::newRow("20 hours: the complete one is skipped")
-        << QStringLiteral("20") << QStringList{QStringLiteral("long.cn"), QStringLiteral("c.cn")};
+        << QStringLiteral("20") << 0 << QStringList{QStringLiteral("long.cn"), QStringLiteral("c.cn")};
     QTest::newRow("0 hours: nothing is skipped")
-        << QStringLiteral("0") << QStringList{QStringLiteral("a.cn"), QStringLiteral("long.cn"), QStringLiteral("c.cn")};
+        << QStringLiteral("0") << 0 << QStringList{QStringLiteral("a.cn"), QStringLiteral("long.cn"), QStringLiteral("c.cn")};
+    QTest::newRow("1 hour, complete 30 minutes ago: skipped")
+        << QStringLiteral("1") << 30 << QStringList{QStringLiteral("long.cn"), QStringLiteral("c.cn")};
+    QTest::newRow("0.25 hours, complete 30 minutes ago: analysed again")
+        << QStringLiteral("0.25") << 30 << QStringList{QStringLiteral("a.cn"), QStringLiteral("long.cn"), QStringLiteral("c.cn")};
 }
 
 void TestE2eCli::skipRecent()
 {
     QFETCH(QString, hours);
+    QFETCH(int, ageMinutes);
     QFETCH(QStringList, asked);
 
     FakeEngine first;
@@ -1460,6 +1617,12 @@ void TestE2eCli::skipRecent()
                                   store, QStringLiteral("a.cn"), QStringLiteral("long.cn")});
     QVERIFY(before.ended);
     QCOMPARE(before.exitCode, 1);
+    if (ageMinutes > 0) {
+        const QString finished = QDateTime::currentDateTimeUtc().addSecs(-60 * ageMinutes).toString(
+            QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'Z'"));
+        sqlValue(store, QStringLiteral("UPDATE analyses SET finished_at = '%1' WHERE domain = 'a.cn'").arg(finished));
+        QCOMPARE(sqlValue(store, QStringLiteral("SELECT finished_at FROM analyses WHERE domain = 'a.cn'")), finished);
+    }
 
     FakeEngine engine;
     QVERIFY(engine.start());

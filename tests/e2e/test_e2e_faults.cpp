@@ -112,50 +112,51 @@ void TestE2eFaults::fault_data()
     QTest::addColumn<ShortPages>("shortPages"); // page -> entries it yields, the walk going on
     QTest::addColumn<bool>("exactDates");  // false: dates may have been decoded otherwise
     QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("failure"); // how the record's reason starts; empty: none
 
     const ShortPages none;
     QTest::newRow("refused from the query page on")
-        << domainOf(45) << kQueryPage << 1000 << QList<int>{} << -1 << none << true << kPageError;
+        << domainOf(45) << kQueryPage << 1000 << QList<int>{} << -1 << none << true << kPageError << QStringLiteral("第0页: connection refused (127.0.0.1:");
     QTest::newRow("refused from page 2 on")
-        << domainOf(45) << 2 << 1000 << offsetsUpTo(10) << 20 << none << true << kPageError;
+        << domainOf(45) << 2 << 1000 << offsetsUpTo(10) << 20 << none << true << kPageError << QStringLiteral("第2页: connection refused (127.0.0.1:");
 
     EngineDomain cut = domainOf(45);
     cut.faults = {{2, Response::Ending::CloseMidBody}};
     QTest::newRow("connection closed mid-body on page 2")
-        << cut << kNever << 1000 << offsetsUpTo(20) << 20 << none << true << kPageError;
+        << cut << kNever << 1000 << offsetsUpTo(20) << 20 << none << true << kPageError << QStringLiteral("第2页: ");
 
     EngineDomain stall = domainOf(45);
     stall.faults = {{1, Response::Ending::Stall}};
     QTest::newRow("page 1 stalls past the time-out")
-        << stall << kNever << 1000 << offsetsUpTo(10) << 10 << none << true << kPageError;
+        << stall << kNever << 1000 << offsetsUpTo(10) << 10 << none << true << kPageError << QStringLiteral("第1页: timed out after 1 s");
 
     EngineDomain slowQuery = domainOf(45);
     slowQuery.delay = milliseconds(1500);
     QTest::newRow("query page answers after the time-out")
-        << slowQuery << kNever << 1000 << QList<int>{-1} << -1 << none << true << kPageError;
+        << slowQuery << kNever << 1000 << QList<int>{-1} << -1 << none << true << kPageError << QStringLiteral("第0页: timed out after 1 s");
 
     EngineDomain slow = domainOf(25);
     slow.delay = milliseconds(200);
     QTest::newRow("slow answers within the time-out")
-        << slow << kNever << 1000 << offsetsUpTo(20) << 25 << none << true << kDone;
+        << slow << kNever << 1000 << offsetsUpTo(20) << 25 << none << true << kDone << QString();
 
     QTest::newRow("10 MB page")
-        << withAnswer(45, 1, tenMegabytes) << kNever << 5000 << offsetsUpTo(40) << 45 << none << true << kDone;
+        << withAnswer(45, 1, tenMegabytes) << kNever << 5000 << offsetsUpTo(40) << 45 << none << true << kDone << QString();
     QTest::newRow("redirect loop on page 2")
         << withAnswer(45, 2, redirectToItself) << kNever << 1000 << offsetsUpTo(20) << 20 << none << true
-        << kPageError;
+        << kPageError << QStringLiteral("第2页: more than 10 redirects");
     QTest::newRow("page 1 in GB18030 labelled utf-8")
-        << withAnswer(45, 1, mislabelled) << kNever << 1000 << offsetsUpTo(40) << 45 << none << false << kDone;
+        << withAnswer(45, 1, mislabelled) << kNever << 1000 << offsetsUpTo(40) << 45 << none << false << kDone << QString();
     // A cut table is a table that is not an entry: the page ends there, the walk goes on.
     QTest::newRow("page 1 cut inside a result's table")
         << withAnswer(45, 1, cutInSixthTable) << kNever << 1000 << offsetsUpTo(40) << 40
-        << ShortPages{{1, 5}} << true << kDone;
+        << ShortPages{{1, 5}} << true << kDone << QString();
     QTest::newRow("page 1 of random bytes")
         << withAnswer(45, 1, randomBytes) << kNever << 1000 << offsetsUpTo(40) << 35
-        << ShortPages{{1, 0}} << true << kDone;
+        << ShortPages{{1, 0}} << true << kDone << QString();
     QTest::newRow("page 1 with an empty body")
         << withAnswer(45, 1, emptyBody) << kNever << 1000 << offsetsUpTo(40) << 35
-        << ShortPages{{1, 0}} << true << kDone;
+        << ShortPages{{1, 0}} << true << kDone << QString();
 }
 
 void TestE2eFaults::fault()
@@ -168,6 +169,7 @@ void TestE2eFaults::fault()
     QFETCH(ShortPages, shortPages);
     QFETCH(bool, exactDates);
     QFETCH(QString, status);
+    QFETCH(QString, failure);
 
     FakeEngine engine;
     QVERIFY(engine.start());
@@ -195,6 +197,8 @@ void TestE2eFaults::fault()
     QCOMPARE(view.status, status);
     QCOMPARE(view.pointer, 0);
     QCOMPARE(foldRepeats(engine.requestedOffsets()), offsets);
+    const QString reason = logic.record().FailureReason;
+    QVERIFY2(failure.isEmpty() ? reason.isEmpty() : reason.startsWith(failure), qPrintable(reason));
 
     if (tallied < 0) {
         QCOMPARE(view.result, noticeReport(status));

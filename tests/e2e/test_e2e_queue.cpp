@@ -16,7 +16,10 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QTest>
 
 #include <csignal>
@@ -34,8 +37,15 @@ constexpr int kChildWaitMs = 60000;
 class Cli
 {
 public:
-    explicit Cli(const QStringList &arguments) : m_finished(&m_process, &QProcess::finished)
+    explicit Cli(const QStringList &arguments, const QStringList &environment = {})
+        : m_finished(&m_process, &QProcess::finished)
     {
+        if (!environment.isEmpty()) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            for (const QString &entry : environment)
+                env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+            m_process.setProcessEnvironment(env);
+        }
         m_process.start(QStringLiteral(KORVANE_CLI_PATH), arguments);
     }
     bool wait() { return !m_finished.isEmpty() || m_finished.wait(kChildWaitMs); }
@@ -115,6 +125,57 @@ qint64 doneCount(const QString &store)
     return counts ? counts->done : -1;
 }
 
+// Statements run on the store as they are, outside the program.
+bool rawSql(const QString &store, const QStringList &statements)
+{
+    const QString connection = QStringLiteral("korvane-test-raw");
+    bool ok = false;
+    {
+        QSqlDatabase db;
+        if (HistoryStore::isServerAddress(store)) {
+            const QUrl url(store);
+            db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+            db.setHostName(url.host());
+            db.setPort(url.port(5432));
+            db.setUserName(url.userName());
+            db.setDatabaseName(url.path().mid(1));
+        } else {
+            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+            db.setDatabaseName(store);
+        }
+        ok = db.open();
+        QSqlQuery query(db);
+        for (const QString &statement : statements)
+            ok = ok && query.exec(statement);
+        if (!ok)
+            qWarning() << query.lastError().text() << db.lastError().text();
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return ok;
+}
+
+// Stops the test run's PostgreSQL server, keeping its data ("halt"), or starts it again
+// ("resume"), through tests/support/pg-cluster. The event loop does not run meanwhile.
+bool pgCluster(const QString &command)
+{
+    QProcess script;
+    script.start(QStringLiteral(KORVANE_PG_CLUSTER_SCRIPT), {command, qEnvironmentVariable("KORVANE_TEST_PG_DIR")});
+    return script.waitForFinished(120000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+}
+
+// Starts the server again when it goes out of scope, however the test ended: the tests after
+// this one use it too.
+struct ResumeCluster
+{
+    ~ResumeCluster()
+    {
+        if (!pgCluster(QStringLiteral("resume")))
+            qWarning("the PostgreSQL server of the test run did not start again");
+    }
+};
+
 } // namespace
 
 class TestE2eQueue : public QObject
@@ -129,6 +190,9 @@ private slots:
     void threeWorkersAnalyseEachDomainOnce();
     void killedWorkersDomainIsDoneByAnother();
     void refusedWorkerPutsItsDomainBack();
+    void workerOutlivesServerRestart();
+    void workerGivesUpOnServerAway();
+    void pruneOnBothSidesOfItsCutOff();
 
 private:
     QString m_store;
@@ -136,6 +200,7 @@ private:
     FakeEngine m_engine;      // answers every domain with one small page
     FakeEngine m_slowEngine;  // takes a minute for every answer
     FakeEngine m_refusingEngine;
+    FakeEngine m_unhurriedEngine; // takes a second for every answer
 };
 
 void TestE2eQueue::initTestCase_data()
@@ -158,7 +223,10 @@ void TestE2eQueue::initTestCase()
     EngineDomain refusing = small;
     refusing.refusals.insert(-1, EngineDomain::Refusal::SecurityPage);
     m_refusingEngine.setDefaultDomain(refusing);
-    QVERIFY(m_engine.start() && m_slowEngine.start() && m_refusingEngine.start());
+    EngineDomain unhurried = small;
+    unhurried.delay = std::chrono::seconds(1);
+    m_unhurriedEngine.setDefaultDomain(unhurried);
+    QVERIFY(m_engine.start() && m_slowEngine.start() && m_refusingEngine.start() && m_unhurriedEngine.start());
 }
 
 // A new, empty store for each test: a file, or a database of its own on the test server.
@@ -214,7 +282,7 @@ void TestE2eQueue::refusedBeforeAnyRequest_data()
         << QStringList{queue, QStringLiteral("status"), QStringLiteral("--format"), QStringLiteral("csv")}
         << QStringLiteral("--format takes text or json");
     QTest::newRow("queue without add or status") << QStringList{queue, QStringLiteral("clear")}
-                                                 << QStringLiteral("queue takes add or status");
+                                                 << QStringLiteral("queue takes add, status or prune");
 }
 
 // Each is refused with exit status 2 before the engine is asked anything, and nothing is queued.
@@ -390,6 +458,115 @@ void TestE2eQueue::refusedWorkerPutsItsDomainBack()
     QCOMPARE(diff.value(QStringLiteral("new")).toArray().size(), 0);
     QCOMPARE(diff.value(QStringLiteral("lost")).toArray().size(), 0);
     QCOMPARE(diff.value(QStringLiteral("to")).toObject().value(QStringLiteral("sites")).toInt(), 3);
+}
+
+// The server restarts while a worker follows the queue and holds a domain: the worker gets
+// its connection back and finishes the queue; each domain is recorded complete, once.
+void TestE2eQueue::workerOutlivesServerRestart()
+{
+    QFETCH_GLOBAL(QString, backend);
+    if (backend != QLatin1String("postgresql"))
+        QSKIP("a file store has no server to restart");
+    const QStringList domains = domainsNumbered(4);
+    QCOMPARE(run(QStringList{QStringLiteral("queue"), QStringLiteral("add"), QStringLiteral("--store"), m_store} + domains), 0);
+
+    QSignalSpy asked(&m_unhurriedEngine.server(), &HttpTestServer::requestReceived);
+    Cli worker(workArguments(m_store, m_unhurriedEngine.origin(),
+                             {QStringLiteral("--lease"), QStringLiteral("60"), QStringLiteral("--follow"), QStringLiteral("--poll"),
+                              QStringLiteral("1")}));
+    QVERIFY(asked.wait(kChildWaitMs)); // d1 is in hand
+    {
+        ResumeCluster resume;
+        QVERIFY(pgCluster(QStringLiteral("halt")));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(doneCount(m_store), qint64(4), kChildWaitMs);
+    worker.signal(SIGTERM);
+    QVERIFY(worker.wait());
+    QCOMPARE(worker.exitCode(), 128 + SIGTERM);
+    QVERIFY2(worker.err().contains(QStringLiteral("reconnected to ")), qPrintable(worker.err()));
+
+    const auto outcomes = recordedOutcomes(m_store, domains);
+    for (const QString &domain : domains)
+        QCOMPARE(outcomes.value(domain), QStringList{QStringLiteral("complete")});
+    const QJsonObject status = queueStatus(m_store);
+    QCOMPARE(status.value(QStringLiteral("done")).toInt(), 4);
+    QCOMPARE(status.value(QStringLiteral("working")).toInt(), 0);
+    QCOMPARE(status.value(QStringLiteral("waiting")).toInt(), 0);
+}
+
+// The server stays away longer than the worker waits for it (3 s here, 10 minutes unless told
+// otherwise): the worker exits 4, its domain left to its lease (the store could not be told),
+// nothing recorded; the other domain still waits.
+void TestE2eQueue::workerGivesUpOnServerAway()
+{
+    QFETCH_GLOBAL(QString, backend);
+    if (backend != QLatin1String("postgresql"))
+        QSKIP("a file store has no server to stop");
+    const QStringList domains = domainsNumbered(2);
+    QCOMPARE(run(QStringList{QStringLiteral("queue"), QStringLiteral("add"), QStringLiteral("--store"), m_store} + domains), 0);
+
+    QSignalSpy asked(&m_unhurriedEngine.server(), &HttpTestServer::requestReceived);
+    Cli worker(workArguments(m_store, m_unhurriedEngine.origin(), {QStringLiteral("--lease"), QStringLiteral("600")}),
+               {QStringLiteral("KORVANE_STORE_RECONNECT_SECONDS=3")});
+    QVERIFY(asked.wait(kChildWaitMs));
+    {
+        ResumeCluster resume;
+        QVERIFY(pgCluster(QStringLiteral("halt")));
+        QVERIFY(worker.wait());
+        QCOMPARE(worker.exitCode(), 4);
+    }
+    QVERIFY2(worker.err().contains(QStringLiteral("could not get it back within 3 s")), qPrintable(worker.err()));
+    QVERIFY2(worker.err().contains(QStringLiteral("another worker takes it once the lease has run out")), qPrintable(worker.err()));
+    const auto outcomes = recordedOutcomes(m_store, domains);
+    QVERIFY(outcomes.isEmpty());
+    const QJsonObject status = queueStatus(m_store);
+    QCOMPARE(status.value(QStringLiteral("working")).toInt(), 1);
+    QCOMPARE(status.value(QStringLiteral("waiting")).toInt(), 1);
+    QCOMPARE(status.value(QStringLiteral("done")).toInt(), 0);
+}
+
+// queue prune at 9 days removes what finished 10 days ago and keeps 8 days ago; work --follow
+// removes what finished 91 days ago and keeps 89 days ago.
+void TestE2eQueue::pruneOnBothSidesOfItsCutOff()
+{
+    const QStringList domains = domainsNumbered(5);
+    QCOMPARE(run(QStringList{QStringLiteral("queue"), QStringLiteral("add"), QStringLiteral("--store"), m_store} + domains.mid(0, 4)), 0);
+    QCOMPARE(run(workArguments(m_store, m_engine.origin())), 0);
+    const QString doneAgo = QStringLiteral("UPDATE queue SET done_at = '%1' WHERE domain = '%2'");
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    QVERIFY(rawSql(m_store, {doneAgo.arg(storedTime(now.addDays(-10)), domains.at(0)),
+                             doneAgo.arg(storedTime(now.addDays(-8)), domains.at(1)),
+                             doneAgo.arg(storedTime(now.addDays(-91)), domains.at(2)),
+                             doneAgo.arg(storedTime(now.addDays(-89)), domains.at(3))}));
+    QByteArray out;
+    QCOMPARE(run({QStringLiteral("queue"), QStringLiteral("prune"), QStringLiteral("--older-than"), QStringLiteral("90"),
+                  QStringLiteral("--store"), m_store},
+                 &out),
+             0);
+    QCOMPARE(out, QByteArray("1 done entry removed\n")); // d3
+    QCOMPARE(run({QStringLiteral("queue"), QStringLiteral("prune"), QStringLiteral("--older-than"), QStringLiteral("9"),
+                  QStringLiteral("--store"), m_store},
+                 &out),
+             0);
+    QCOMPARE(out, QByteArray("2 done entries removed\n")); // d1, d4
+    QCOMPARE(doneCount(m_store), qint64(1));
+
+    // A worker that follows prunes at 90 days: d2 (8 days) stays.
+    QVERIFY(rawSql(m_store, {doneAgo.arg(storedTime(now.addDays(-91)), domains.at(1))}));
+    QCOMPARE(run({QStringLiteral("queue"), QStringLiteral("add"), QStringLiteral("--store"), m_store, domains.at(4)}), 0);
+    Cli follower(workArguments(m_store, m_engine.origin(), {QStringLiteral("--follow"), QStringLiteral("--poll"), QStringLiteral("1")}));
+    QTRY_COMPARE_WITH_TIMEOUT(recordedOutcomes(m_store, {domains.at(4)}).value(domains.at(4)).size(), 1, kChildWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(doneCount(m_store), qint64(1), kChildWaitMs); // d2 gone, d5 done
+    follower.signal(SIGTERM);
+    QVERIFY(follower.wait());
+    QVERIFY2(follower.err().contains(QStringLiteral("1 done entry older than 90 days removed from the queue")),
+             qPrintable(follower.err()));
+    // No analysis goes with the entries.
+    const auto outcomes = recordedOutcomes(m_store, domains);
+    for (const QString &domain : domains)
+        QCOMPARE(outcomes.value(domain), QStringList{QStringLiteral("complete")});
+    const QJsonObject status = queueStatus(m_store);
+    QCOMPARE(status.value(QStringLiteral("waiting")).toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestE2eQueue)

@@ -541,14 +541,30 @@ void TestResultPage::laterLayouts_data()
     const QStringList sites2026{QStringLiteral("www.example.com"), QStringLiteral("github.com"),
                                 QStringLiteral("cloud.tencent.example.cn"), QStringLiteral("百度百科")};
     const QStringList dates2026{QStringLiteral("2023年4月28日"), QString(), QStringLiteral("3天前"), QStringLiteral("2024年1月2日")};
-    const QStringList urls2026{QStringLiteral("www.example.com/magaz..."), QStringLiteral("github.com/oven-sh/x/"),
+    const QStringList urls2026{QStringLiteral("www.example.com/magazine/frontend/a-long-path/"), QStringLiteral("github.com/oven-sh/x/"),
                                QStringLiteral("cloud.tencent.example.cn/developer/article/1"), QStringLiteral("百度百科")};
+    // A cut host, a cut path (…), the placeholder target behind a site name and behind an
+    // address (cards, both), a site name with mu, a whole address beside another mu.
+    QTest::newRow("2026: the block's own target for cut addresses and site names, placeholder cards")
+        << QStringLiteral("later_2026_targets.html") << true
+        << QStringList{QStringLiteral("docs.example-protocol.mintlify.app"), QStringLiteral("www.example.com"),
+                       QStringLiteral("bbs.example.net"), QStringLiteral("blog.example.org")}
+        << QStringList{QStringLiteral("2025年3月1日"), QStringLiteral("2025年3月2日"), QStringLiteral("2025年3月4日"),
+                       QStringLiteral("2025年3月6日")}
+        << QStringList{QStringLiteral("docs.example-protocol.mintlify.app/docs/getting-started"),
+                       QStringLiteral("www.example.com/magazine/frontend/a-long-path/"),
+                       QStringLiteral("bbs.example.net/thread-9-1-1.html"), QStringLiteral("blog.example.org/2025/whole.html")}
+        << 4 << 2;
     QTest::newRow("2026: hashed classes, site names with and without mu")
         << QStringLiteral("later_2026.html") << false << sites2026 << dates2026 << urls2026 << 4 << 2;
     QTest::newRow("2026 without a total: a next page, the walk goes on")
         << QStringLiteral("later_2026.html") << true << sites2026 << dates2026 << urls2026 << 4 << 2;
     QTest::newRow("2026 without a total: no next page, the walk ends")
         << QStringLiteral("later_2026_last.html") << true << sites2026 << dates2026 << urls2026 << 4 << 76;
+    QTest::newRow("2026 without a total: the last page's only class-n link is 上一页, the walk ends")
+        << QStringLiteral("later_2026_last_previous.html") << true << sites2026 << dates2026 << urls2026 << 4 << 76;
+    QTest::newRow("without a total: no entry but a 下一页 link, the walk ends")
+        << QStringLiteral("later_2026_cards_only.html") << true << QStringList() << QStringList() << QStringList() << 0 << 76;
     QTest::newRow("no-results page: nothing") << QStringLiteral("later_none.html") << true << QStringList()
                                               << QStringList() << QStringList() << 0 << 76;
     // Read by the 2011 reader, unchanged: the first table's entry is empty, as empty as the

@@ -415,6 +415,9 @@ void TestHistoryStore::diffFromStoreAndFromExports_data()
         << QList<Site>{site("z.cn", 5), site("中文.cn", 4), site("a.cn", 1), site("y.cn", 1)}
         << QStringList{QStringLiteral("z.cn"), QStringLiteral("y.cn")} << QStringList{QStringLiteral("b.cn")}
         << QStringList{QStringLiteral("中文.cn")};
+    QTest::newRow("a site's links fell from 3 to 2: changed")
+        << QList<Site>{site("a.cn", 3), site("b.cn", 1)} << QList<Site>{site("a.cn", 2), site("b.cn", 1)} << QStringList{}
+        << QStringList{} << QStringList{QStringLiteral("a.cn")};
     QTest::newRow("from nothing") << QList<Site>{} << QList<Site>{site("a.cn", 2)} << QStringList{QStringLiteral("a.cn")}
                                   << QStringList{} << QStringList{};
 }
@@ -692,6 +695,7 @@ void TestHistoryStore::queue_data()
                const bool server = HistoryStore::isServerAddress(path);
                QVERIFY(rawSql(path, {QStringLiteral("DROP TABLE tokens"), QStringLiteral("DROP TABLE users"),
                                      QStringLiteral("DROP TABLE tracked"), QStringLiteral("DROP TABLE queue"),
+                                     QStringLiteral("ALTER TABLE analyses DROP COLUMN failure"),
                                      server ? QStringLiteral("UPDATE store_version SET version = 1")
                                             : QStringLiteral("PRAGMA user_version = 1")}));
                {
@@ -707,6 +711,53 @@ void TestHistoryStore::queue_data()
                WorkQueue queue(upgraded);
                QCOMPARE(queue.add({a}).value().added, QStringList{a});
                QCOMPARE(upgraded.analyses(a)->size(), 1);
+           });
+    QTest::newRow("a store of version 2: read without a failure column, upgraded with it")
+        << Steps([=](HistoryStore &store, WorkQueue &, const QString &path) {
+               StoredAnalysis broken = analysisAt(a, QStringLiteral("page_error"), 0, 1);
+               broken.failure = QStringLiteral("第3页: connection refused (127.0.0.1:9)");
+               QVERIFY(store.record(analysisAt(a, QStringLiteral("complete"), 0, 0), sitesNamed({b})));
+               QVERIFY(rawSql(path, {QStringLiteral("DROP TABLE tokens"), QStringLiteral("DROP TABLE users"),
+                                     QStringLiteral("DROP TABLE tracked"), QStringLiteral("ALTER TABLE analyses DROP COLUMN failure"),
+                                     HistoryStore::isServerAddress(path) ? QStringLiteral("UPDATE store_version SET version = 2")
+                                                                         : QStringLiteral("PRAGMA user_version = 2")}));
+               {
+                   HistoryStore old;
+                   QVERIFY2(old.open(path, HistoryStore::Access::ReadOnly), qPrintable(old.errorString()));
+                   QCOMPARE(old.version(), 2);
+                   QCOMPARE(old.analyses(a)->size(), 1);
+               }
+               HistoryStore upgraded;
+               QVERIFY2(upgraded.open(path, HistoryStore::Access::ReadWrite), qPrintable(upgraded.errorString()));
+               QCOMPARE(upgraded.version(), HistoryStore::kSchemaVersion);
+               QVERIFY(upgraded.record(broken, {}));
+               const auto both = upgraded.analyses(a).value();
+               QCOMPARE(both.size(), 2);
+               QCOMPARE(both.at(0).failure, QString());
+               QCOMPARE(both.at(1).failure, broken.failure);
+           });
+    // Done at t0 - 10 days and t0 - 2 days, one waiting and one working: both sides of the cut.
+    QTest::newRow("prune: done entries before the cut go, later ones, waiting and working stay, analyses kept")
+        << Steps([=](HistoryStore &store, WorkQueue &q, const QString &path) {
+               QVERIFY(q.add({a, b, c, QStringLiteral("d.cn")}));
+               for (const QString &domain : {a, b}) {
+                   const auto item = q.take(QStringLiteral("w"), 60, t0).value();
+                   QCOMPARE(item->domain, domain);
+                   QCOMPARE(q.finish(*item, QStringLiteral("w"), finished(domain, 10, {})), WorkQueue::Kept::Yes);
+               }
+               QVERIFY(q.take(QStringLiteral("w"), 60, t0).value()); // c: working
+               const QString done = QStringLiteral("UPDATE queue SET done_at = '%1' WHERE domain = '%2'");
+               QVERIFY(rawSql(path, {done.arg(storedTime(t0.addDays(-10)), a), done.arg(storedTime(t0.addDays(-2)), b)}));
+               QCOMPARE(q.prune(t0.addDays(-3)).value(), 1);
+               QCOMPARE(q.counts(t0)->done, 1);
+               QCOMPARE(q.prune(t0.addDays(-2)).value(), 0); // exactly at the cut: stays
+               QCOMPARE(q.prune(std::nullopt).value(), 1);   // 0 days: every done entry
+               const auto counts = q.counts(t0).value();
+               QCOMPARE(counts.done, 0);
+               QCOMPARE(counts.waiting, 1);
+               QCOMPARE(counts.working, 1);
+               QCOMPARE(store.analyses(a)->size(), 1);
+               QCOMPARE(store.analyses(b)->size(), 1);
            });
     QTest::newRow("users and tokens: a name once, a token found by its hash until revoked, gone with its user")
         << Steps([=](HistoryStore &store, WorkQueue &, const QString &) {

@@ -19,6 +19,7 @@ public:
     std::shared_ptr<const Document> document() const override { return m_document; }
     bool lastNavigationFailed() const override { return m_failed; }
     bool lastNavigationRefused() const override { return m_refused; }
+    QString lastNavigationProblem() const override { return m_failed ? problem : QString(); }
 
     // The top-level document `html` finished loading from `address`. A verification page
     // (verification.h) completes refused, as with the real browser.
@@ -29,6 +30,7 @@ public:
     void completeFrame(const QString &address);
 
     QStringList requested; // every address passed to navigate(), in order
+    QString problem;       // what a failed load tells of itself
 
 private:
     QObject m_frame;

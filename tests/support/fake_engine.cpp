@@ -90,6 +90,14 @@ void toLaterLayout(EngineEntry &entry, int layout, int g, int index, int k)
     }
     if (layout == 2026 && entry.target.isEmpty())
         entry.target = QStringLiteral("https://") + entry.address + QStringLiteral("?from=%1").arg(k);
+    if (layout == 2026 && g % 13 != 12 && g % 11 == 3) {
+        // The host itself cut short, "…" or "...".
+        entry.shown = entry.host.left(entry.host.size() - 2) + (g % 2 ? QStringLiteral("…") : QStringLiteral("..."));
+        effective = entry.shown;
+    }
+    // 2026: the block's own target stands in for a cut address.
+    if (layout == 2026 && (effective.endsWith(QLatin1String("...")) || effective.endsWith(QChar(0x2026))))
+        effective = entry.target.mid(entry.target.indexOf(QLatin1String("://")) + 3);
     entry.line = addressLine(effective, entry.date);
 }
 
@@ -146,6 +154,17 @@ QString laterCard()
     return QStringLiteral("<div class=\"result-op c-container xpath-log\" tpl=\"bk_polysemy\" mu=\"https://baike.example.cn/item/x\">"
                           "<div class=\"c-container\"><h3 class=\"t\"><a href=\"http://baike.example.cn/item/x\">示例_百科</a></h3>"
                           "<p>示例是一个词条。</p><div class=\"f13\">baike.example.cn</div></div></div>\n");
+}
+
+// 2026: an answer box whose target is the engine's placeholder; it shows an address line, in
+// the results' own markup, and is no result.
+QString placeholderCard(int index)
+{
+    EngineEntry entry;
+    entry.target = QStringLiteral("http://nourl.ubs.baidu.com/%1").arg(51270 + index);
+    entry.shown = index % 2 ? QStringLiteral("百度百科") : QStringLiteral("answer.example.cn/box/%1").arg(index);
+    entry.date = QStringLiteral("2025年3月3日");
+    return laterResult(entry, 2026, 900 + index, 3);
 }
 
 QString laterPager(const QString &domain, int layout, int index, bool hasNext)
@@ -307,6 +326,8 @@ QString FakeEngine::pageHtml(const EngineDomain &config, int index)
         for (qsizetype k = 0; k < list.size(); ++k) {
             if (k == 3)
                 body += laterCard();
+            if (config.layout == 2026 && k == 6)
+                body += placeholderCard(index);
             body += laterResult(list.at(k), config.layout, id++, int(index * 10 + k));
         }
         body += QStringLiteral("</div>\n");

@@ -298,8 +298,10 @@ def pager_2013(current, next_page=True):
     return '<div id="page">%s</div>\n' % links
 
 
-def pager_2026(current, next_page=True):
-    items = "".join('<a class="page-item_M4MDr" href="/s?wd=%s&pn=%d">%d</a>' % (QUERY, p * 10, p + 1)
+def pager_2026(current, next_page=True, previous=False):
+    items = ('<a class="n pre_Hs8Pp" href="/s?wd=%s&pn=%d&oq=x">&lt; 上一页</a>' % (QUERY, (current - 1) * 10)
+             if previous and current > 0 else "")
+    items += "".join('<a class="page-item_M4MDr" href="/s?wd=%s&pn=%d">%d</a>' % (QUERY, p * 10, p + 1)
                     if p != current else '<span class="page-item_M4MDr pc-item_1ZjhY">%d</span>' % (p + 1)
                     for p in range(max(0, current - 2), current + 3))
     if next_page:
@@ -368,7 +370,7 @@ def later_2021():
                           + '</div>\n' + pager_2013(1))
 
 
-def later_2026(current=0, next_page=True):
+def later_2026(current=0, next_page=True, previous=False):
     results = [
         result_2026(1, "https://www.example.com/magazine/frontend/a-long-path/", "www.example.com/magaz...",
                     "2023年4月28日", "杂志文章"),
@@ -379,7 +381,34 @@ def later_2026(current=0, next_page=True):
     ]
     body = ('<div class="hint_PIStE">百度为您找到以下结果</div>\n<div id="content_left">\n' + "".join(results)
             + '<!--s-data:{"title":"x","mu":"https://www.example.com/"}-->\n</div>\n'
-            + pager_2026(current, next_page))
+            + pager_2026(current, next_page, previous))
+    return later_document(body)
+
+
+def later_2026_cards_only():
+    """A page past the results: cards only, no entry, and still a link to a next page."""
+    body = ('<div id="content_left">\n' + card("bk_polysemy", "https://baike.example.cn/item/example", "示例_百科")
+            + card("sp_realtime_bigpic5", "https://video.example.cn/v/1", "示例视频") + '</div>\n'
+            + pager_2026(6, True, True))
+    return later_document(body)
+
+
+def later_2026_targets(current=0, next_page=True):
+    """Where the displayed address and the block's own target (mu) disagree: cut hosts and
+    paths, a site name, the engine's placeholder target, a whole address beside another mu."""
+    results = [
+        result_2026(1, "https://docs.example-protocol.mintlify.app/docs/getting-started",
+                    "docs.example-protocol.mintlify.ap...", "2025年3月1日", "被截断的主机名"),
+        result_2026(2, "https://www.example.com/magazine/frontend/a-long-path/", "www.example.com/magaz…",
+                    "2025年3月2日", "被截断的路径"),
+        result_2026(3, "http://nourl.ubs.baidu.com/51270", "百度百科", "2025年3月3日", "答案卡片，显示站点名"),
+        result_2026(4, "https://bbs.example.net/thread-9-1-1.html", "知乎", "2025年3月4日", "站点名"),
+        result_2026(5, "http://nourl.ubs.baidu.com/88112", "www.example.org/answer...", "", "答案卡片，显示地址"),
+        result_2026(6, "https://mirror.example.cn/other/", "blog.example.org/2025/whole.html", "2025年3月6日",
+                    "完整地址，mu 指向别处"),
+    ]
+    body = ('<div class="hint_PIStE">百度为您找到以下结果</div>\n<div id="content_left">\n' + "".join(results)
+            + '</div>\n' + pager_2026(current, next_page))
     return later_document(body)
 
 
@@ -437,6 +466,9 @@ def write_later():
     write("later_2021.html", later_2021())
     write("later_2026.html", later_2026())
     write("later_2026_last.html", later_2026(4, next_page=False))
+    write("later_2026_targets.html", later_2026_targets())
+    write("later_2026_last_previous.html", later_2026(4, next_page=False, previous=True))
+    write("later_2026_cards_only.html", later_2026_cards_only())
     write("later_none.html", later_none())
     write("later_none_other_product.html", later_none_other_product())
     write("later_script_only.html", script_only())
