@@ -1,0 +1,313 @@
+// Prints how fast korvane-server answers over a large store, with the targets:
+//  - the dashboard of 1,000 tracked domains, server time: under 100 ms;
+//  - a domain page (30 analyses of 100 sites): under 50 ms;
+//  - GET /api/v1/analyses/<id>: under 20 ms;
+//  - 50 concurrent API clients for 60 s (wrk, against the real korvane-server): no error,
+//    p99 under 250 ms;
+//  - the server's resident memory over that load: its peak in the last 10 s no higher than in
+//    the first 10 s.
+// The store is an SQLite file in a temporary folder, filled through the store's own functions
+// with 1,000 domains x 30 analyses x 100 sites (each analysis gains one site and loses one
+// against the one before). Server time is the time of the handler the server runs for the
+// request (WebApp::handle), without the socket.
+//   bench_server [--seconds N]   (the load's length; 60 by default)
+
+#include "bench_analysis.h"
+#include "bench_timing.h"
+#include "server/credentials.h"
+#include "server/web_app.h"
+#include "store/accounts.h"
+#include "store/history.h"
+#include "store/history_store.h"
+#include "store/tracked_domains.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace korvane;
+
+namespace {
+
+constexpr int kDomains = 1000;
+constexpr int kAnalyses = 30;
+constexpr int kSites = 100;
+constexpr int kDomainsPerTransaction = 20;
+
+QString domainName(int i) { return QStringLiteral("d%1.example.com").arg(i, 4, 10, QLatin1Char('0')); }
+
+// Fills the store; the ids of the analyses recorded, or an empty list on failure.
+QList<qint64> fill(HistoryStore &store, const QDateTime &now)
+{
+    QStringList domains;
+    for (int d = 0; d < kDomains; ++d)
+        domains.append(domainName(d));
+    TrackedDomains tracked(store);
+    if (!tracked.track(domains, 24, now)) {
+        std::fprintf(stderr, "%s\n", qPrintable(tracked.errorString()));
+        return {};
+    }
+    QList<qint64> ids;
+    for (int first = 0; first < kDomains; first += kDomainsPerTransaction) {
+        QList<HistoryStore::AnalysisWithSites> batch;
+        for (int d = first; d < first + kDomainsPerTransaction; ++d) {
+            for (int day = 0; day < kAnalyses; ++day) {
+                // A day apart, the latest yesterday; one site gained and one lost each day.
+                const QDateTime started = now.addDays(day - kAnalyses);
+                FinishedAnalysis a = bench::largeAnalysis(kSites, d * 3 + day + 1, day, started);
+                a.domain = domains.at(d);
+                a.engine = QStringLiteral("http://127.0.0.1:8080");
+                batch.append({storedAnalysisOf(a), storedSitesOf(a)});
+            }
+        }
+        const auto recorded = store.recordAll(batch);
+        if (!recorded) {
+            std::fprintf(stderr, "%s\n", qPrintable(store.errorString()));
+            return {};
+        }
+        ids += *recorded;
+    }
+    return ids;
+}
+
+HttpRequest get(const QString &path, const QByteArray &header, const QByteArray &value)
+{
+    HttpRequest request;
+    request.method = "GET";
+    request.path = path;
+    request.headers.insert(header, value);
+    request.remoteAddress = QStringLiteral("127.0.0.1");
+    return request;
+}
+
+// Best and median of `runs` calls, in milliseconds, and whether every answer was 200.
+struct Timing
+{
+    double best = 0;
+    double median = 0;
+    bool ok = true;
+    qsizetype bytes = 0;
+};
+
+Timing timed(WebApp &app, const HttpRequest &request, int runs)
+{
+    Timing t;
+    std::vector<double> ms;
+    app.handle(request); // warm caches
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        const HttpResponse response = app.handle(request);
+        ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+        t.ok = t.ok && response.status == 200;
+        t.bytes = response.body.size();
+    }
+    std::sort(ms.begin(), ms.end());
+    t.best = ms.front();
+    t.median = ms.at(ms.size() / 2);
+    return t;
+}
+
+qint64 rssKiB(qint64 pid, const char *field = "VmRSS:")
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// The load: wrk's own figures, read from what its script prints at the end.
+const char *const kWrkScript = R"(-- Random analyses, and one request in ten a domain's list of them.
+local first, last, domains = @FIRST@, @LAST@, @DOMAINS@
+local threads = 0
+setup = function(thread)
+  threads = threads + 1
+  thread:set("seed", threads)
+end
+init = function(args)
+  math.randomseed(seed)
+end
+request = function()
+  if math.random(10) == 1 then
+    return wrk.format("GET", string.format("/api/v1/domains/d%04d.example.com/analyses", math.random(0, domains - 1)))
+  end
+  return wrk.format("GET", "/api/v1/analyses/" .. math.random(first, last))
+end
+done = function(summary, latency, requests)
+  local e = summary.errors
+  io.write(string.format("korvane-load requests=%d connect=%d read=%d write=%d timeout=%d status=%d p50=%d p99=%d max=%d\n",
+    summary.requests, e.connect, e.read, e.write, e.timeout, e.status,
+    latency:percentile(50), latency:percentile(99), latency.max))
+end
+)";
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    int seconds = 60;
+    const QStringList args = app.arguments();
+    if (args.size() == 3 && args.at(1) == QLatin1String("--seconds"))
+        seconds = std::max(20, args.at(2).toInt());
+    if (!credentialsReady()) {
+        std::fprintf(stderr, "libsodium cannot be used\n");
+        return 1;
+    }
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+
+    // The store, with a user and an API token of hers.
+    HistoryStore store;
+    if (!store.open(path, HistoryStore::Access::ReadWrite)) {
+        std::fprintf(stderr, "%s\n", qPrintable(store.errorString()));
+        return 1;
+    }
+    QElapsedTimer filling;
+    filling.start();
+    const QList<qint64> ids = fill(store, now);
+    if (ids.isEmpty())
+        return 1;
+    std::printf("store filled: %d domains x %d analyses x %d sites in %.1f s\n", kDomains, kAnalyses, kSites,
+                double(filling.elapsed()) / 1000.0);
+    const QString token = newApiToken();
+    {
+        Accounts accounts(store);
+        const auto hash = hashPassword(QStringLiteral("bench-password"), HashCost::Minimal);
+        if (!hash || !accounts.addUser(QStringLiteral("bench"), QStringLiteral("admin"), *hash)
+            || !accounts.addToken(QStringLiteral("bench"), tokenHash(token))) {
+            std::fprintf(stderr, "cannot add the user: %s\n", qPrintable(accounts.errorString()));
+            return 1;
+        }
+    }
+
+    // Server time: the handler the server runs for each request.
+    {
+        WebApp web(store, [] { return QDateTime::currentDateTimeUtc(); });
+        const QByteArray session = web.sessions().start(QStringLiteral("bench"));
+        const QByteArray cookie = "korvane_session=" + session;
+        const qint64 middle = ids.at(ids.size() / 2);
+        const Timing dashboard = timed(web, get(QStringLiteral("/"), "cookie", cookie), 10);
+        const Timing domain = timed(web, get(QStringLiteral("/domains/") + domainName(500), "cookie", cookie), 20);
+        const Timing analysis = timed(
+            web, get(QStringLiteral("/api/v1/analyses/%1").arg(middle), "authorization", "Bearer " + token.toLatin1()), 50);
+        const auto line = [](const char *what, const Timing &t, const char *target) {
+            std::printf("%-34s best %7.2f ms, median %7.2f ms (target < %s), %lld bytes%s\n", what, t.best, t.median,
+                        target, static_cast<long long>(t.bytes), t.ok ? "" : " NOT 200");
+        };
+        line("dashboard, 1,000 domains:", dashboard, "100 ms");
+        line("a domain page, 30 analyses:", domain, "50 ms");
+        line("GET /api/v1/analyses/<id>:", analysis, "20 ms");
+    }
+
+    // The load, against the real server on a port of its own.
+    const quint16 port = freePort();
+    QProcess server;
+    server.setProcessChannelMode(QProcess::MergedChannels);
+    server.start(QStringLiteral(KORVANE_SERVER_PATH),
+                 {QStringLiteral("--store"), path, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
+                  QStringLiteral("--workers"), QStringLiteral("0")});
+    QByteArray said;
+    const QByteArray address = "127.0.0.1:" + QByteArray::number(port);
+    while (!said.contains(address) && server.waitForReadyRead(10000))
+        said += server.readAll();
+    if (!said.contains(address)) {
+        std::fprintf(stderr, "korvane-server did not start:\n%s\n", said.constData());
+        server.kill();
+        server.waitForFinished();
+        return 1;
+    }
+    const QString script = dir.filePath(QStringLiteral("load.lua"));
+    {
+        QFile file(script);
+        file.open(QIODevice::WriteOnly);
+        QByteArray text(kWrkScript);
+        text.replace("@FIRST@", QByteArray::number(ids.first()))
+            .replace("@LAST@", QByteArray::number(ids.last()))
+            .replace("@DOMAINS@", QByteArray::number(kDomains));
+        file.write(text);
+    }
+    QProcess wrk;
+    wrk.setProcessChannelMode(QProcess::MergedChannels);
+    wrk.start(QStringLiteral("wrk"), {QStringLiteral("-t2"), QStringLiteral("-c50"), QStringLiteral("-d%1s").arg(seconds),
+                                      QStringLiteral("--timeout"), QStringLiteral("10s"), QStringLiteral("-H"),
+                                      QStringLiteral("Authorization: Bearer ") + token, QStringLiteral("-s"), script,
+                                      QStringLiteral("http://127.0.0.1:%1/").arg(port)});
+    if (!wrk.waitForStarted()) {
+        std::fprintf(stderr, "cannot run wrk (Debian package wrk; scripts/install-deps installs it)\n");
+        server.kill();
+        server.waitForFinished();
+        return 1;
+    }
+    // The server's resident memory, four times a second, while the load runs.
+    QList<std::pair<double, qint64>> samples;
+    QElapsedTimer load;
+    load.start();
+    while (!wrk.waitForFinished(250))
+        samples.append({double(load.elapsed()) / 1000.0, rssKiB(server.processId())});
+    const double loadSeconds = double(load.elapsed()) / 1000.0;
+    const qint64 highWater = rssKiB(server.processId(), "VmHWM:");
+    const QString out = QString::fromLocal8Bit(wrk.readAll());
+    server.terminate();
+    const bool stopped = server.waitForFinished(10000);
+    if (!stopped) {
+        server.kill();
+        server.waitForFinished();
+    }
+
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral(
+        "korvane-load requests=(\\d+) connect=(\\d+) read=(\\d+) write=(\\d+) timeout=(\\d+) status=(\\d+) "
+        "p50=(\\d+) p99=(\\d+) max=(\\d+)")).match(out);
+    if (!m.hasMatch()) {
+        std::fprintf(stderr, "wrk printed no figures:\n%s\n", qPrintable(out));
+        return 1;
+    }
+    qint64 errors = 0;
+    for (int i = 2; i <= 6; ++i)
+        errors += m.captured(i).toLongLong();
+    const double requests = m.captured(1).toDouble();
+    std::printf("50 API clients for %d s:            %.0f requests (%.0f a second), %lld errors "
+                "(connect %s, read %s, write %s, timeout %s, not 2xx %s) (target: none)\n",
+                seconds, requests, requests / loadSeconds, static_cast<long long>(errors), qPrintable(m.captured(2)),
+                qPrintable(m.captured(3)), qPrintable(m.captured(4)), qPrintable(m.captured(5)), qPrintable(m.captured(6)));
+    std::printf("  latency: p50 %.1f ms, p99 %.1f ms (target < 250 ms), max %.1f ms\n", m.captured(7).toDouble() / 1000.0,
+                m.captured(8).toDouble() / 1000.0, m.captured(9).toDouble() / 1000.0);
+    qint64 firstPeak = 0;
+    qint64 lastPeak = 0;
+    for (const auto &[at, kib] : std::as_const(samples)) {
+        if (at <= 10.0)
+            firstPeak = std::max(firstPeak, kib);
+        if (at >= loadSeconds - 10.0)
+            lastPeak = std::max(lastPeak, kib);
+    }
+    std::printf("  server's resident memory: peak %.1f MiB in the first 10 s, %.1f MiB in the last 10 s "
+                "(target: no growth), high-water mark %.1f MiB\n",
+                double(firstPeak) / 1024.0, double(lastPeak) / 1024.0, double(highWater) / 1024.0);
+    std::printf("  korvane-server %s on SIGTERM\n",
+                stopped && server.exitStatus() == QProcess::NormalExit ? qPrintable(QStringLiteral("exited %1").arg(server.exitCode()))
+                                                                       : "was killed: it did not stop");
+    return 0;
+}
