@@ -12,7 +12,7 @@ set(CPACK_STRIP_FILES ON)
 include(GNUInstallDirs)
 install(CODE "
   if(CMAKE_INSTALL_DO_STRIP)
-    foreach(program korvane korvane-cli)
+    foreach(program korvane korvane-cli korvane-server)
       set(file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\")
       execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment \"\${file}\"
                       RESULT_VARIABLE status)
@@ -33,7 +33,8 @@ sites, and for each site its number of entries, the latest date seen and the
 address that carried it.
 
 The window (korvane) speaks Simplified Chinese. korvane-cli runs the same
-analysis without it and prints the report.]])
+analysis without it and prints the report. korvane-server shows the recorded
+history to a team in the browser, with users, a schedule and a JSON API.]])
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # korvane_<version>_<architecture>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION net)

@@ -7,13 +7,27 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace korvane {
 
-BatchOutput::~BatchOutput() = default;
+BatchOutput::~BatchOutput()
+{
+    if (m_ownedFd >= 0)
+        ::close(m_ownedFd);
+}
+
+std::unique_ptr<BatchOutput> BatchOutput::discarding()
+{
+    std::unique_ptr<BatchOutput> out(new BatchOutput);
+    out->m_ownedFd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    out->m_fd = out->m_ownedFd;
+    out->m_name = QStringLiteral("/dev/null");
+    return out;
+}
 
 std::unique_ptr<BatchOutput> BatchOutput::toStandardOutput()
 {

@@ -23,6 +23,8 @@ public:
     static std::unique_ptr<BatchOutput> toStandardOutput();
     // A new temporary file beside `path`; nullptr, with the reason in *error, when it cannot be made.
     static std::unique_ptr<BatchOutput> toFile(const QString &path, QString *error);
+    // Nowhere (/dev/null): for a run whose analyses are only recorded in the store.
+    static std::unique_ptr<BatchOutput> discarding();
 
     bool isFile() const { return m_temporary != nullptr; }
     // "standard output" or the file's path, for messages.
@@ -54,6 +56,7 @@ private:
     BatchOutput() = default;
 
     int m_fd = -1;
+    int m_ownedFd = -1; // closed with the object
     QString m_name;
     QString m_path; // FILE
     std::unique_ptr<QTemporaryFile> m_temporary;

@@ -291,7 +291,9 @@ void BatchRun::interrupt(int signalNumber)
     writeHtmlPage();
     m_status = 128 + signalNumber;
     m_ended = true;
-    QCoreApplication::exit(m_status);
+    emit ended(m_status);
+    if (m_settings.endsEventLoop)
+        QCoreApplication::exit(m_status);
 }
 
 void BatchRun::worsen(int status)
@@ -310,7 +312,9 @@ void BatchRun::end(int status)
         worsen(kExitOutputFailed);
     m_ended = true;
     m_running = false;
-    QCoreApplication::exit(m_status);
+    emit ended(m_status);
+    if (m_settings.endsEventLoop)
+        QCoreApplication::exit(m_status);
 }
 
 // HTML: the one page of the domains that ended, however the run ends, so that an interrupted

@@ -46,6 +46,8 @@ struct BatchSettings
     // `work`: the domains come from the store's queue, one at a time, and each is recorded
     // and marked done there as it ends (`domains` grows as they are taken).
     QueueWorker *worker = nullptr;
+    // Whether the run's end ends the event loop (korvane-cli); else it only emits ended().
+    bool endsEventLoop = true;
 };
 
 // Analyses the domains one after another with one logic and one browser (cookies are kept
@@ -73,6 +75,10 @@ public:
     bool writeRemainingHeld();
     // What the output holds, for standard error: "links.csv: 13 domains; not analysed: 17, from d14.com".
     QString contents(const QString &name, bool replaced) const;
+
+signals:
+    // The run has ended with this exit status (emitted whether or not it ends the event loop).
+    void ended(int status);
 
 private:
     void startNext();

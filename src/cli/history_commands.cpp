@@ -66,58 +66,6 @@ bool openStore(HistoryStore &store, const QCommandLineParser &parser, const Comm
     return false;
 }
 
-// The history page's data: every analysis with its new and lost sites, and what changed
-// between the two latest complete analyses. nullopt when the store could not be read.
-std::optional<HistoryReport> historyReport(HistoryStore &store, const QString &domain,
-                                           const QList<HistoryEntry> &entries)
-{
-    HistoryReport report;
-    report.domain = domain;
-    QList<const StoredAnalysis *> complete;
-    for (const HistoryEntry &entry : entries) {
-        const StoredAnalysis &a = entry.analysis;
-        HistoryPoint point;
-        point.id = a.id;
-        point.startedAt = a.startedAt.toLocalTime();
-        point.finishedAt = a.finishedAt.toLocalTime();
-        point.outcome = a.outcome;
-        point.engineTotal = a.engineTotal;
-        if (a.outcome != outcomeName(AnalysisOutcome::Stopped))
-            point.sites = int(a.sites);
-        if (entry.newSites)
-            point.newSites = int(*entry.newSites);
-        if (entry.lostSites)
-            point.lostSites = int(*entry.lostSites);
-        report.analyses.append(point);
-        if (a.complete())
-            complete.append(&a);
-    }
-    if (complete.size() < 2)
-        return report;
-    const StoredAnalysis &from = *complete.at(complete.size() - 2);
-    const StoredAnalysis &to = *complete.constLast();
-    const auto fromSites = store.sites(from.id);
-    const auto toSites = store.sites(to.id);
-    if (!fromSites || !toSites)
-        return std::nullopt;
-    const SiteDiff diff = diffSites(from, *fromSites, to, *toSites);
-    QHash<QString, QString> datesBefore;
-    for (const StoredSite &site : *fromSites)
-        datesBefore.insert(site.site, site.latestDate);
-    HistoryDiff latest;
-    latest.fromId = from.id;
-    latest.toId = to.id;
-    for (const StoredSite &site : diff.added)
-        latest.newSites.append(site.site);
-    for (const StoredSite &site : diff.lost)
-        latest.lostSites.append(site.site);
-    for (const LinkChange &change : diff.changed)
-        latest.changed.append({change.site, change.linksBefore, change.linksAfter, datesBefore.value(change.site),
-                               change.latestDate});
-    report.latestDiff = latest;
-    return report;
-}
-
 void warnIfIncomplete(const StoredAnalysis &analysis, const QString &name)
 {
     if (!analysis.complete())
@@ -328,6 +276,58 @@ int runDiff(const QStringList &arguments)
 }
 
 } // namespace
+
+// The history page's data: every analysis with its new and lost sites, and what changed
+// between the two latest complete analyses. nullopt when the store could not be read.
+std::optional<HistoryReport> historyReport(HistoryStore &store, const QString &domain,
+                                           const QList<HistoryEntry> &entries)
+{
+    HistoryReport report;
+    report.domain = domain;
+    QList<const StoredAnalysis *> complete;
+    for (const HistoryEntry &entry : entries) {
+        const StoredAnalysis &a = entry.analysis;
+        HistoryPoint point;
+        point.id = a.id;
+        point.startedAt = a.startedAt.toLocalTime();
+        point.finishedAt = a.finishedAt.toLocalTime();
+        point.outcome = a.outcome;
+        point.engineTotal = a.engineTotal;
+        if (a.outcome != outcomeName(AnalysisOutcome::Stopped))
+            point.sites = int(a.sites);
+        if (entry.newSites)
+            point.newSites = int(*entry.newSites);
+        if (entry.lostSites)
+            point.lostSites = int(*entry.lostSites);
+        report.analyses.append(point);
+        if (a.complete())
+            complete.append(&a);
+    }
+    if (complete.size() < 2)
+        return report;
+    const StoredAnalysis &from = *complete.at(complete.size() - 2);
+    const StoredAnalysis &to = *complete.constLast();
+    const auto fromSites = store.sites(from.id);
+    const auto toSites = store.sites(to.id);
+    if (!fromSites || !toSites)
+        return std::nullopt;
+    const SiteDiff diff = diffSites(from, *fromSites, to, *toSites);
+    QHash<QString, QString> datesBefore;
+    for (const StoredSite &site : *fromSites)
+        datesBefore.insert(site.site, site.latestDate);
+    HistoryDiff latest;
+    latest.fromId = from.id;
+    latest.toId = to.id;
+    for (const StoredSite &site : diff.added)
+        latest.newSites.append(site.site);
+    for (const StoredSite &site : diff.lost)
+        latest.lostSites.append(site.site);
+    for (const LinkChange &change : diff.changed)
+        latest.changed.append({change.site, change.linksBefore, change.linksAfter, datesBefore.value(change.site),
+                               change.latestDate});
+    report.latestDiff = latest;
+    return report;
+}
 
 std::optional<int> runHistoryCommand(const QStringList &arguments)
 {

@@ -357,13 +357,21 @@ QString outcomeLabel(const QString &name)
     return name;
 }
 
-QByteArray htmlAnalysisPage(const FinishedAnalysis &analysis)
+QString htmlAnalysisBody(const FinishedAnalysis &analysis)
 {
     QString body;
     body.reserve(reportRowCount(analysis) * 110 + 16384);
     appendAnalysis(body, analysis, 1, QStringLiteral("1"));
-    return page(analysis.domain + QStringLiteral(" 的外链分析"), body);
+    return body;
 }
+
+QByteArray htmlAnalysisPage(const FinishedAnalysis &analysis)
+{
+    return page(analysis.domain + QStringLiteral(" 的外链分析"), htmlAnalysisBody(analysis));
+}
+
+const QString &htmlStyleSheet() { return styleSheet(); }
+const QString &htmlScript() { return script(); }
 
 QByteArray htmlBatchPage(const QList<FinishedAnalysis> &analyses, const QStringList &notAnalysed)
 {
@@ -403,7 +411,7 @@ QByteArray htmlBatchPage(const QList<FinishedAnalysis> &analyses, const QStringL
     return page(QStringLiteral("批量外链分析（") + digits(domains) + QStringLiteral(" 个域名）"), body);
 }
 
-QByteArray htmlHistoryPage(const HistoryReport &history)
+QString htmlHistoryBody(const HistoryReport &history)
 {
     QString body;
     body += QStringLiteral("<h1>域名");
@@ -418,7 +426,7 @@ QByteArray htmlHistoryPage(const HistoryReport &history)
     body += QStringLiteral("</dl>\n");
     if (history.analyses.isEmpty()) {
         body += QStringLiteral("<p class=\"notice\">尚无分析记录。</p>\n");
-        return page(history.domain + QStringLiteral(" 的分析历史"), body);
+        return body;
     }
 
     const QString lines = historyChart(history);
@@ -467,7 +475,12 @@ QByteArray htmlHistoryPage(const HistoryReport &history)
             body += QStringLiteral("</tbody>\n</table>\n");
         }
     }
-    return page(history.domain + QStringLiteral(" 的分析历史"), body);
+    return body;
+}
+
+QByteArray htmlHistoryPage(const HistoryReport &history)
+{
+    return page(history.domain + QStringLiteral(" 的分析历史"), htmlHistoryBody(history));
 }
 
 } // namespace korvane

@@ -79,6 +79,14 @@ struct HistoryReport
 // table of analyses with new and lost sites, and the lists of the latest diff.
 QByteArray htmlHistoryPage(const HistoryReport &history);
 
+// The pieces of these pages, for pages of another front-end in the same look (the web server):
+// the style sheet and the sorting script (each to be inlined and allowed by its hash), and what
+// the body of the analysis page and of the history page holds.
+const QString &htmlStyleSheet();
+const QString &htmlScript();
+QString htmlAnalysisBody(const FinishedAnalysis &analysis);
+QString htmlHistoryBody(const HistoryReport &history);
+
 // The Chinese name of an outcome as outcomeName() gives it ("complete" -> "完成"); an unknown
 // name stays as it is.
 QString outcomeLabel(const QString &outcomeName);

@@ -271,6 +271,33 @@ QStringList schemaStep(int version, bool server)
             QStringLiteral("CREATE UNIQUE INDEX queue_waiting_domain ON queue (domain) WHERE state = 'waiting'"),
             QStringLiteral("CREATE INDEX queue_state ON queue (state, id)"),
         };
+    case 3:
+        // Reserved for the step merged from the other branch that is under way.
+        return {};
+    case 4:
+        // The web server: its users and their API tokens (both kept only as hashes), and the
+        // domains it tracks, each analysed every interval_hours (0: only on demand).
+        return {
+            QStringLiteral("CREATE TABLE users ("
+                           " id %1,"
+                           " name TEXT NOT NULL UNIQUE,"
+                           " role TEXT NOT NULL,"
+                           " password_hash TEXT NOT NULL,"
+                           " created_at TEXT NOT NULL)")
+                .arg(idColumnType(server)),
+            QStringLiteral("CREATE TABLE tokens ("
+                           " id %1,"
+                           " user_id BIGINT NOT NULL REFERENCES users (id) ON DELETE CASCADE,"
+                           " token_hash TEXT NOT NULL UNIQUE,"
+                           " created_at TEXT NOT NULL,"
+                           " revoked_at TEXT)")
+                .arg(idColumnType(server)),
+            QStringLiteral("CREATE TABLE tracked ("
+                           " domain TEXT PRIMARY KEY,"
+                           " interval_hours INTEGER NOT NULL,"
+                           " next_run TEXT,"
+                           " added_at TEXT NOT NULL)"),
+        };
     default:
         return {};
     }

@@ -27,8 +27,8 @@ public:
 
     // The version of the tables this program writes and reads. Stores of earlier versions are
     // upgraded when opened for writing; stores of later ones are refused. Version 2 added the
-    // work queue.
-    static constexpr int kSchemaVersion = 2;
+    // work queue; version 4 the web server's users, tokens and tracked domains.
+    static constexpr int kSchemaVersion = 4;
 
     HistoryStore();
     ~HistoryStore();
@@ -79,6 +79,8 @@ public:
 
 private:
     friend class WorkQueue;
+    friend class Accounts;
+    friend class TrackedDomains;
 
     bool fail(const QString &message);
     bool openAt(const QString &path, Access access);

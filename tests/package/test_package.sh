@@ -27,7 +27,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = korvane ] || fail "Package: $(field Package)"
 [ "$(field Version)" = "$version" ] || fail "Version: $(field Version), not $version"
 depends=$(field Depends)
-for needed in fonts-noto-cjk qt6-translations-l10n libqt6sql6-sqlite libqt6widgets6 libqt6network6 libxml2 libc6; do
+for needed in fonts-noto-cjk qt6-translations-l10n libqt6sql6-sqlite libqt6widgets6 libqt6network6 libqt6httpserver6 libsodium23 libxml2 libc6; do
   grep -Eq "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 # The PostgreSQL driver, for a store on a server only.
@@ -37,7 +37,8 @@ grep -Eq "(^|, )libqt6sql6-psql( |,|$)" <<<"$(field Recommends)" || fail "Recomm
 
 # Files
 contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}')
-for file in usr/bin/korvane usr/bin/korvane-cli \
+for file in usr/bin/korvane usr/bin/korvane-cli usr/bin/korvane-server \
+    usr/share/man/man1/korvane-server.1.gz usr/lib/systemd/system/korvane-server.service \
     usr/share/applications/korvane.desktop \
     usr/share/icons/hicolor/32x32/apps/korvane.png \
     usr/share/icons/hicolor/64x64/apps/korvane.png \
@@ -48,7 +49,7 @@ for file in usr/bin/korvane usr/bin/korvane-cli \
   grep -qx "\./$file" <<<"$contents" || fail "missing /$file"
 done
 programs=$(grep -c '^\./usr/bin/.' <<<"$contents")
-[ "$programs" = 2 ] || fail "$programs files in /usr/bin, not 2: $(grep '^\./usr/bin/.' <<<"$contents" | tr '\n' ' ')"
+[ "$programs" = 3 ] || fail "$programs files in /usr/bin, not 3: $(grep '^\./usr/bin/.' <<<"$contents" | tr '\n' ' ')"
 grep -v '^\./usr/' <<<"$contents" | grep -qv '^\./$' && fail "files outside /usr: $(grep -v '^\./usr/' <<<"$contents" | tr '\n' ' ')"
 
 # What the files hold
@@ -56,11 +57,20 @@ root="$out/root"
 dpkg-deb -x "$deb" "$root"
 printed=$("$root/usr/bin/korvane-cli" --version 2>&1)
 [ "$printed" = "korvane-cli $version" ] || fail "korvane-cli --version printed: $printed"
+printed=$("$root/usr/bin/korvane-server" --version 2>&1)
+[ "$printed" = "korvane-server $version" ] || fail "korvane-server --version printed: $printed"
+# The service: installed with the hardening asked of it, and not enabled (no maintainer script).
+unit="$root/usr/lib/systemd/system/korvane-server.service"
+for setting in DynamicUser=yes StateDirectory=korvane ProtectSystem=strict NoNewPrivileges=yes; do
+  grep -qx "$setting" "$unit" || fail "korvane-server.service lacks $setting"
+done
+dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -Eq 'postinst|prerm' && fail "the package has maintainer scripts (it would enable the service)"
 printed=$("$root/usr/bin/korvane" --version 2>&1)
 [ "$printed" = "korvane $version" ] || fail "korvane --version printed: $printed"
 # The manual pages come from the programs' --help: what it lists, they say.
 for page in korvane-cli:--engine korvane-cli:--format korvane-cli:--input 'korvane-cli:Exit status' \
-    korvane-cli:EXAMPLES korvane:--version korvane:导出 'korvane:Exit status'; do
+    korvane-cli:EXAMPLES korvane:--version korvane:导出 'korvane:Exit status' korvane-server:--listen \
+    korvane-server:--behind-proxy korvane-server:'user add' 'korvane-server:Exit status'; do
   # Read whole first: with pipefail, grep -q leaving early would fail the pipe it ends.
   text=$(zcat "$root/usr/share/man/man1/${page%%:*}.1.gz" | sed 's/\\-/-/g')
   grep -q -- "${page#*:}" <<<"$text" ||
@@ -71,7 +81,7 @@ grep -q "<release version=\"$version\" date=\"[0-9]\{4\}-[0-9][0-9]-[0-9][0-9]\"
 
 # Debian's hardening in both programs: position-independent, read-only relocations bound at
 # start, the stack protector and fortified C library calls; and no .comment section.
-for program in korvane korvane-cli; do
+for program in korvane korvane-cli korvane-server; do
   binary="$root/usr/bin/$program"
   dynamic=$(readelf --dynamic --wide "$binary")
   grep -Eq '\(FLAGS_1\).* PIE' <<<"$dynamic" || fail "$program is not a position-independent executable"

@@ -9,6 +9,8 @@
 #include "store/history_format.h"
 #include "store/history_store.h"
 #include "store/work_queue.h"
+#include "store/accounts.h"
+#include "store/tracked_domains.h"
 
 #include "fake_view.h"
 #include "pg_test_cluster.h"
@@ -203,7 +205,7 @@ QString storeAt(const QString &backend, const QTemporaryDir &dir, const QString 
             return QString();
         }
     }
-    if (!rawSql(url, {QStringLiteral("DROP TABLE IF EXISTS queue, sites, analyses, store_version CASCADE")})) {
+    if (!rawSql(url, {QStringLiteral("DROP TABLE IF EXISTS tokens, users, tracked, queue, sites, analyses, store_version CASCADE")})) {
         *skip = QStringLiteral("cannot empty the test database");
         return QString();
     }
@@ -713,7 +715,8 @@ void TestHistoryStore::queue_data()
         << Steps([=](HistoryStore &store, WorkQueue &, const QString &path) {
                QVERIFY(store.record(analysisAt(a, QStringLiteral("complete"), 0, 1), sitesNamed({b})));
                const bool server = HistoryStore::isServerAddress(path);
-               QVERIFY(rawSql(path, {QStringLiteral("DROP TABLE queue"),
+               QVERIFY(rawSql(path, {QStringLiteral("DROP TABLE tokens"), QStringLiteral("DROP TABLE users"),
+                                     QStringLiteral("DROP TABLE tracked"), QStringLiteral("DROP TABLE queue"),
                                      server ? QStringLiteral("UPDATE store_version SET version = 1")
                                             : QStringLiteral("PRAGMA user_version = 1")}));
                {
@@ -729,6 +732,58 @@ void TestHistoryStore::queue_data()
                WorkQueue queue(upgraded);
                QCOMPARE(queue.add({a}).value().added, QStringList{a});
                QCOMPARE(upgraded.analyses(a)->size(), 1);
+           });
+    QTest::newRow("users and tokens: a name once, a token found by its hash until revoked, gone with its user")
+        << Steps([=](HistoryStore &store, WorkQueue &, const QString &) {
+               Accounts accounts(store);
+               QCOMPARE(accounts.userCount(), 0);
+               QCOMPARE(accounts.addUser(QStringLiteral("ann"), QStringLiteral("admin"), QStringLiteral("$argon2id$x")), true);
+               QCOMPARE(accounts.addUser(QStringLiteral("ann"), QStringLiteral("viewer"), QStringLiteral("$argon2id$y")), false);
+               QCOMPARE(accounts.user(QStringLiteral("ann")).value()->role, QStringLiteral("admin"));
+               QVERIFY(!accounts.addToken(QStringLiteral("nobody"), QStringLiteral("h0")).value());
+               const auto id = accounts.addToken(QStringLiteral("ann"), QStringLiteral("h1")).value();
+               QVERIFY(id);
+               QCOMPARE(accounts.userOfToken(QStringLiteral("h1")).value()->name, QStringLiteral("ann"));
+               QCOMPARE(accounts.revokeToken(*id), true);
+               QCOMPARE(accounts.revokeToken(*id), false);
+               QVERIFY(!accounts.userOfToken(QStringLiteral("h1")).value());
+               QVERIFY(accounts.addToken(QStringLiteral("ann"), QStringLiteral("h2")).value());
+               QCOMPARE(accounts.deleteUser(QStringLiteral("ann")), true);
+               QCOMPARE(accounts.deleteUser(QStringLiteral("ann")), false);
+               QVERIFY(!accounts.userOfToken(QStringLiteral("h2")).value());
+               QCOMPARE(accounts.tokens()->size(), 0);
+           });
+    QTest::newRow("tracked domains: due ones queued once, not while waiting or working; untracking keeps history unless asked")
+        << Steps([=](HistoryStore &store, WorkQueue &q, const QString &) {
+               TrackedDomains tracked(store);
+               auto added = tracked.track({a, b, a}, 24, t0);
+               QVERIFY(added);
+               QCOMPARE(added->added, (QStringList{a, b}));
+               QCOMPARE(tracked.track({a}, 1, t0)->alreadyTracked, QStringList{a});
+               QCOMPARE(tracked.find(a).value()->intervalHours, 24);
+               QCOMPARE(tracked.queueDue(t0.addSecs(-1)).value(), QStringList());
+               QCOMPARE(tracked.queueDue(t0).value(), (QStringList{a, b}));
+               // Due again a day later: a is being worked on and b still waits, so neither is added.
+               QVERIFY(q.take(QStringLiteral("w1"), 600, t0));
+               QCOMPARE(tracked.queueDue(t0.addSecs(24 * 3600 - 1)).value(), QStringList());
+               QCOMPARE(tracked.queueDue(t0.addSecs(24 * 3600)).value(), QStringList());
+               QCOMPARE(q.counts(t0)->waiting, 1);
+               QCOMPARE(tracked.setInterval(b, 0, t0), true);
+               QVERIFY(!tracked.find(b).value()->nextRun.isValid());
+               QVERIFY(store.record(analysisAt(a, QStringLiteral("complete"), 0, 1), sitesNamed({b})));
+               QVERIFY(store.record(analysisAt(a, QStringLiteral("complete"), 1, 2), sitesNamed({b, c})));
+               const auto overview = tracked.overview(10);
+               QVERIFY(overview);
+               QCOMPARE(overview->size(), 2);
+               QCOMPARE(overview->at(0).recent.size(), 2);
+               QCOMPARE(overview->at(0).newSites, 1);
+               QCOMPARE(overview->at(0).lostSites, 0);
+               QCOMPARE(tracked.untrack(a, false), true);
+               QCOMPARE(store.analyses(a)->size(), 2);
+               QVERIFY(tracked.track({a}, 24, t0));
+               QCOMPARE(tracked.untrack(a, true), true);
+               QCOMPARE(store.analyses(a)->size(), 0);
+               QCOMPARE(tracked.untrack(a, true), false);
            });
 }
 
