@@ -49,6 +49,7 @@ export async function browserDriver(chromium) {
 
 // A fresh home for every program started here, so nothing of the machine's user leaks in.
 const home = mkdtempSync(join(tmpdir(), 'korvane-browser-e2e-home-'));
+const folders = [home]; // removed on exit
 const children = new Set(); // running
 const started = []; // all of them, for what they printed when something fails
 
@@ -132,7 +133,7 @@ for (const signal of ['SIGINT', 'SIGTERM', 'SIGHUP']) {
 }
 process.on('exit', () => {
   killAllNow();
-  rmSync(home, { recursive: true, force: true });
+  for (const folder of folders) rmSync(folder, { recursive: true, force: true, maxRetries: 3 });
 });
 
 // The programs honour the proxy variables: none may stand between them and the local servers.
@@ -285,7 +286,9 @@ export async function waitUntilAnalysed(page, base, domains) {
   }
 }
 
-// A temporary folder, removed by the caller.
+// A temporary folder, removed on the way out.
 export function workFolder() {
-  return mkdtempSync(join(tmpdir(), 'korvane-browser-e2e-'));
+  const folder = mkdtempSync(join(tmpdir(), 'korvane-browser-e2e-'));
+  folders.push(folder);
+  return folder;
 }

@@ -7,7 +7,7 @@
 //
 // Writes FOLDER/server-dashboard.png and FOLDER/server-domain.png (scripts/screenshot-server).
 
-import { mkdirSync, rmSync } from 'node:fs';
+import { mkdirSync } from 'node:fs';
 import { join, resolve } from 'node:path';
 
 import {
@@ -52,7 +52,6 @@ async function main() {
   } finally {
     if (browser) await browser.close().catch(() => {});
     await stopAll();
-    rmSync(work, { recursive: true, force: true });
   }
 }
 
