@@ -10,7 +10,9 @@
 // with 1,000 domains x 30 analyses x 100 sites (each analysis gains one site and loses one
 // against the one before). Server time is the time of the handler the server runs for the
 // request (WebApp::handle), without the socket.
-//   bench_server [--seconds N]   (the load's length; 60 by default)
+//   bench_server [--seconds N] [--store PATH]
+// --seconds: the load's length (60 by default). --store: fill the store at PATH, or use it as
+// an earlier run filled it (to run again without the two minutes of filling).
 
 #include "bench_analysis.h"
 #include "bench_timing.h"
@@ -33,6 +35,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace korvane;
 
@@ -76,6 +80,21 @@ QList<qint64> fill(HistoryStore &store, const QDateTime &now)
         }
         ids += *recorded;
     }
+    return ids;
+}
+
+// The ids of a store that fill() filled: one run, so one unbroken range.
+QList<qint64> filledBefore(HistoryStore &store)
+{
+    const auto first = store.analyses(domainName(0));
+    const auto last = store.analyses(domainName(kDomains - 1));
+    if (!first || !last || first->size() != kAnalyses || last->size() != kAnalyses) {
+        std::fprintf(stderr, "not a store this benchmark filled: %s\n", qPrintable(store.errorString()));
+        return {};
+    }
+    QList<qint64> ids;
+    for (qint64 id = first->first().id; id <= last->last().id; ++id)
+        ids.append(id);
     return ids;
 }
 
@@ -129,6 +148,20 @@ qint64 rssKiB(qint64 pid, const char *field = "VmRSS:")
     return -1;
 }
 
+// The processor time a process has used so far, in seconds (user and system).
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    // The fields after the command's name, which is in parentheses and may hold spaces.
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
 quint16 freePort()
 {
     QTcpServer probe;
@@ -167,17 +200,26 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     int seconds = 60;
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    QString path = dir.filePath(QStringLiteral("history.sqlite"));
     const QStringList args = app.arguments();
-    if (args.size() == 3 && args.at(1) == QLatin1String("--seconds"))
-        seconds = std::max(20, args.at(2).toInt());
+    for (qsizetype i = 1; i < args.size(); i += 2) {
+        if (args.at(i) == QLatin1String("--seconds") && i + 1 < args.size())
+            seconds = std::max(20, args.at(i + 1).toInt());
+        else if (args.at(i) == QLatin1String("--store") && i + 1 < args.size())
+            path = args.at(i + 1);
+        else {
+            std::fprintf(stderr, "usage: bench_server [--seconds N] [--store PATH]\n");
+            return 2;
+        }
+    }
     if (!credentialsReady()) {
         std::fprintf(stderr, "libsodium cannot be used\n");
         return 1;
     }
-    QTemporaryDir dir;
-    if (!dir.isValid())
-        return 1;
-    const QString path = dir.filePath(QStringLiteral("history.sqlite"));
+    const bool filled = QFile::exists(path);
     const QDateTime now = QDateTime::currentDateTimeUtc();
 
     // The store, with a user and an API token of hers.
@@ -188,11 +230,14 @@ int main(int argc, char *argv[])
     }
     QElapsedTimer filling;
     filling.start();
-    const QList<qint64> ids = fill(store, now);
+    const QList<qint64> ids = filled ? filledBefore(store) : fill(store, now);
     if (ids.isEmpty())
         return 1;
-    std::printf("store filled: %d domains x %d analyses x %d sites in %.1f s\n", kDomains, kAnalyses, kSites,
-                double(filling.elapsed()) / 1000.0);
+    if (filled)
+        std::printf("store filled by an earlier run: %s\n", qPrintable(path));
+    else
+        std::printf("store filled: %d domains x %d analyses x %d sites in %.1f s\n", kDomains, kAnalyses, kSites,
+                    double(filling.elapsed()) / 1000.0);
     const QString token = newApiToken();
     {
         Accounts accounts(store);
@@ -219,6 +264,9 @@ int main(int argc, char *argv[])
                         target, static_cast<long long>(t.bytes), t.ok ? "" : " NOT 200");
         };
         line("dashboard, 1,000 domains:", dashboard, "100 ms");
+        TrackedDomains tracked(store);
+        const double overview = bench::bestMillis(5, [&] { tracked.overview(WebApp::kRecentAnalyses); });
+        std::printf("  of which the store's overview:   best %7.2f ms\n", overview);
         line("a domain page, 30 analyses:", domain, "50 ms");
         line("GET /api/v1/analyses/<id>:", analysis, "20 ms");
     }
@@ -264,12 +312,14 @@ int main(int argc, char *argv[])
     }
     // The server's resident memory, four times a second, while the load runs.
     QList<std::pair<double, qint64>> samples;
+    const double cpuBefore = cpuSeconds(server.processId());
     QElapsedTimer load;
     load.start();
     while (!wrk.waitForFinished(250))
         samples.append({double(load.elapsed()) / 1000.0, rssKiB(server.processId())});
     const double loadSeconds = double(load.elapsed()) / 1000.0;
     const qint64 highWater = rssKiB(server.processId(), "VmHWM:");
+    const double serverCpu = cpuSeconds(server.processId()) - cpuBefore;
     const QString out = QString::fromLocal8Bit(wrk.readAll());
     server.terminate();
     const bool stopped = server.waitForFinished(10000);
@@ -295,6 +345,8 @@ int main(int argc, char *argv[])
                 qPrintable(m.captured(3)), qPrintable(m.captured(4)), qPrintable(m.captured(5)), qPrintable(m.captured(6)));
     std::printf("  latency: p50 %.1f ms, p99 %.1f ms (target < 250 ms), max %.1f ms\n", m.captured(7).toDouble() / 1000.0,
                 m.captured(8).toDouble() / 1000.0, m.captured(9).toDouble() / 1000.0);
+    std::printf("  the server's processor time: %.1f s in %.1f s (it answers on one thread), %.2f ms a request\n", serverCpu,
+                loadSeconds, serverCpu * 1000.0 / std::max(1.0, requests));
     qint64 firstPeak = 0;
     qint64 lastPeak = 0;
     for (const auto &[at, kib] : std::as_const(samples)) {

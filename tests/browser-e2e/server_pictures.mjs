@@ -34,7 +34,7 @@ async function main() {
     browser = await launchBrowser(puppeteer, opts.chromium, join(work, 'profile'));
     const page = await browser.newPage();
     page.setDefaultTimeout(TIMEOUT_MS);
-    await page.setViewport({ width: 1200, height: 800 });
+    await page.setViewport({ width: 1000, height: 700 });
     const at = await signIn(page, base, 'admin', 'a picture password');
     if (at.path !== '/') throw new Error(`signing in ended at ${at.url} (${at.status})`);
     await addDomains(page, base, ['new.example.net']);
@@ -46,7 +46,7 @@ async function main() {
     // A domain page, from its top: the chart, the analyses and the latest change.
     await open(page, `${base}/domains/example.com`);
     const height = await page.evaluate(() => document.documentElement.scrollHeight);
-    await page.screenshot({ path: join(out, 'server-domain.png'), clip: { x: 0, y: 0, width: 1200, height: Math.min(height, 1500) } });
+    await page.screenshot({ path: join(out, 'server-domain.png'), clip: { x: 0, y: 0, width: 1000, height: Math.min(height, 1500) } });
     console.log(join(out, 'server-dashboard.png'));
     console.log(join(out, 'server-domain.png'));
   } finally {
