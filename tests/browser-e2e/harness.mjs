@@ -9,9 +9,9 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
 export const SKIP = 77;
-export const TIMEOUT_MS = 20_000; // any one browser step, process start or stop
+export const TIMEOUT_MS = 30_000; // any one browser step, process start or stop
 export const POLL_MS = 500; // between two looks at a page while the worker analyses
-export const POLLS = 120; // looks before giving up: a minute
+export const POLLS = 180; // looks before giving up: a minute and a half
 
 // ---------------------------------------------------------------------------------------------
 // Arguments
