@@ -22,7 +22,9 @@ bool HttpFront::handleRequest(const QHttpServerRequest &request, QTcpSocket *soc
         in.headers.insert(name.toLower(), value);
     in.body = request.body();
     in.remoteAddress = request.remoteAddress().toString();
-    const HttpResponse out = m_app.handle(in);
+    HttpResponse out = m_app.handle(in);
+    if (in.method == "HEAD")
+        out.body.clear(); // the headers of a GET, without its body
     QHttpServerResponse response(out.contentType, out.body, QHttpServerResponder::StatusCode(out.status));
     for (const auto &[name, value] : out.headers)
         response.addHeader(name, value);

@@ -77,6 +77,15 @@ bool LoginLimit::blockedKey(const QString &key)
 void LoginLimit::failedKey(const QString &key)
 {
     const QDateTime now = m_clock();
+    // Names and addresses whose failures are old and that are not blocked are forgotten, so
+    // that tries with ever new names cannot fill the memory.
+    if (m_keys.size() >= 10000) {
+        m_keys.removeIf([&now](const std::pair<const QString &, Key &> &entry) {
+            const Key &k = entry.second;
+            return !(k.blockedUntil.isValid() && now < k.blockedUntil)
+                && (k.failures.isEmpty() || k.failures.constLast().secsTo(now) >= kWindowSeconds);
+        });
+    }
     Key &k = m_keys[key];
     k.failures.removeIf([&now](const QDateTime &t) { return t.secsTo(now) >= kWindowSeconds; });
     k.failures.append(now);

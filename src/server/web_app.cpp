@@ -277,6 +277,13 @@ HttpResponse WebApp::route(const HttpRequest &request)
     if (request.body.size() > kMaxBody || (sizeRead && declared > kMaxBody))
         return isApi ? jsonError(413, QStringLiteral("the request body is larger than 1 MiB"))
                      : textResponse(413, QStringLiteral("the request body is larger than 1 MiB"));
+    // Qt HTTP Server takes headers of any length; what no browser sends is refused here.
+    qsizetype headerBytes = request.path.size();
+    for (auto it = request.headers.cbegin(); it != request.headers.cend(); ++it)
+        headerBytes += it.key().size() + it.value().size();
+    if (headerBytes > kMaxHeaders)
+        return isApi ? jsonError(400, QStringLiteral("the request headers are larger than 64 KiB"))
+                     : textResponse(400, QStringLiteral("the request headers are larger than 64 KiB"));
     if (!request.path.startsWith(QLatin1Char('/')))
         return isApi ? jsonError(400, QStringLiteral("malformed path")) : textResponse(400, QStringLiteral("malformed path"));
     QStringList segments = request.path.mid(1).split(QLatin1Char('/'));
@@ -292,7 +299,7 @@ HttpResponse WebApp::route(const HttpRequest &request)
 
     const QByteArray &method = request.method;
     if (segments == QStringList{QStringLiteral("login")}) {
-        if (method == "GET")
+        if (method == "GET" || method == "HEAD")
             return loginPage(request, 200, QString());
         if (method == "POST")
             return login(request);
@@ -469,7 +476,7 @@ HttpResponse WebApp::logout(const HttpRequest &request, const Visitor &)
 HttpResponse WebApp::dashboard(const HttpRequest &request, const Visitor &visitor)
 {
     TrackedDomains tracked(m_store);
-    auto rows = tracked.overview(kRecentAnalyses);
+    auto rows = tracked.overview(kRecentAnalyses, &m_changes);
     if (!rows)
         return storeFailure(tracked.errorString(), false);
     const QString filter = request.query.queryItemValue(QStringLiteral("q"), QUrl::FullyDecoded).trimmed();
@@ -1004,7 +1011,7 @@ HttpResponse WebApp::api(const HttpRequest &request, const QStringList &segments
     if (s == QStringList{QStringLiteral("domains")}) {
         if (method == "GET") {
             TrackedDomains tracked(m_store);
-            const auto rows = tracked.overview(1);
+            const auto rows = tracked.overview(1, &m_changes);
             if (!rows)
                 return storeFailure(tracked.errorString(), true);
             QJsonArray array;

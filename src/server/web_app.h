@@ -53,6 +53,8 @@ class WebApp
 public:
     // Bodies larger than this are refused with 413.
     static constexpr qsizetype kMaxBody = 1024 * 1024;
+    // Requests whose path and headers together are larger than this are refused with 400.
+    static constexpr qsizetype kMaxHeaders = 64 * 1024;
     // The sparkline shows this many of a domain's latest analyses.
     static constexpr int kRecentAnalyses = 10;
 
@@ -90,6 +92,8 @@ private:
     WebSettings m_settings;
     Sessions m_sessions;
     LoginLimit m_loginLimit;
+    // The sites gained and lost between two analyses, which never change once recorded.
+    QHash<std::pair<qint64, qint64>, std::pair<qint64, qint64>> m_changes;
 };
 
 // The Content-Security-Policy of an HTML page: nothing from anywhere, and of what is inline

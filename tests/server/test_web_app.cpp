@@ -1,7 +1,12 @@
 // The web server's routes, sessions, form tokens, login limit, API and headers, driven as
 // functions from a request to a response, with a clock of the test's own.
 
+#include "core/texts.h"
+#include "export/exporter.h"
+#include "fake_view.h"
+#include "report/report_writer.h"
 #include "server/credentials.h"
+#include "site_rows.h"
 #include "server/http_front.h"
 #include "server/web_app.h"
 #include "store/accounts.h"
@@ -24,6 +29,8 @@
 #include <QTimeZone>
 
 using namespace korvane;
+
+Q_DECLARE_METATYPE(std::optional<double>)
 
 namespace {
 
@@ -65,11 +72,14 @@ private slots:
     void cleanup();
     void routes_data();
     void routes();
+    void longHeaders_data();
+    void longHeaders();
     void api_data();
     void api();
     void formToken();
     void loginLimit_data();
     void loginLimit();
+    void behindProxy();
     void sessionExpiry();
     void sessionChangesAtLogin();
     void htmlHeaders_data();
@@ -78,6 +88,10 @@ private slots:
     void hostileSiteName();
     void addDomains_data();
     void addDomains();
+    void stopTracking_data();
+    void stopTracking();
+    void downloadsAreTheCliExport_data();
+    void downloadsAreTheCliExport();
     void passwordNeverShown();
     void overSocket();
 
@@ -298,6 +312,26 @@ void TestWebApp::api_data()
     QTest::newRow("climbing path") << viewer << QByteArray("GET") << QStringLiteral("/api/v1/domains/../queue") << QByteArray() << 400;
 }
 
+void TestWebApp::longHeaders_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("status");
+    QTest::newRow("page, 60 KiB of headers") << QStringLiteral("/login") << 60 * 1024 << 200;
+    QTest::newRow("page, 65 KiB of headers") << QStringLiteral("/login") << 65 * 1024 << 400;
+    QTest::newRow("API, 65 KiB of headers") << QStringLiteral("/api/v1/queue") << 65 * 1024 << 400;
+}
+
+void TestWebApp::longHeaders()
+{
+    QFETCH(QString, target);
+    QFETCH(int, size);
+    QFETCH(int, status);
+    HttpRequest r = request("GET", target);
+    r.headers.insert("x-long", QByteArray(size, 'a'));
+    QCOMPARE(m_app->handle(r).status, status);
+}
+
 void TestWebApp::api()
 {
     QFETCH(QString, token);
@@ -397,6 +431,28 @@ void TestWebApp::loginLimit()
         QCOMPARE(attempt(10 + i, wrongName(10 + i), QStringLiteral("wrong-password")), 401);
         m_now = m_now.addSecs(LoginLimit::kWindowSeconds / 4 + 1);
     }
+}
+
+void TestWebApp::behindProxy()
+{
+    // Behind a proxy every request comes from its address: the client's is the last of
+    // X-Forwarded-For, and the cookies are Secure.
+    WebApp app(*m_store, [this] { return m_now; }, WebSettings{true, true});
+    const auto attempt = [&](const QByteArray &client, const QString &name, const QString &password) {
+        const HttpResponse form = app.handle(request("GET", QStringLiteral("/login")));
+        const QByteArray loginCookie = form.header("Set-Cookie").split(';').first();
+        HttpRequest r = request("POST", QStringLiteral("/login"), loginCookie,
+                                "name=" + name.toUtf8() + "&password=" + QUrl::toPercentEncoding(password) + "&csrf="
+                                    + loginCookie.mid(loginCookie.indexOf('=') + 1));
+        r.headers.insert("x-forwarded-for", "203.0.113.1, " + client);
+        return app.handle(r);
+    };
+    for (int i = 0; i < LoginLimit::kFailures; ++i)
+        QCOMPARE(attempt("198.51.100.7", QStringLiteral("ghost%1").arg(i), QStringLiteral("wrong-password")).status, 401);
+    QCOMPARE(attempt("198.51.100.7", QStringLiteral("ann"), kPassword).status, 429);
+    const HttpResponse other = attempt("198.51.100.8", QStringLiteral("ann"), kPassword);
+    QCOMPARE(other.status, 303);
+    QVERIFY(other.header("Set-Cookie").endsWith("; Secure"));
 }
 
 void TestWebApp::sessionExpiry()
@@ -516,6 +572,77 @@ void TestWebApp::addDomains()
     QCOMPARE(m_store->analyses(QStringLiteral("a.cn"))->size(), 2);
     // New domains are queued at once.
     QCOMPARE(WorkQueue(*m_store).counts(m_now)->waiting, qint64(status == 200 ? tracked.size() - 1 : 0));
+}
+
+void TestWebApp::stopTracking_data()
+{
+    QTest::addColumn<QByteArray>("form");
+    QTest::addColumn<int>("analysesLeft");
+    QTest::newRow("history kept") << QByteArray() << 2;
+    QTest::newRow("dropping asked, not confirmed: kept") << QByteArray("drop_history=1") << 2;
+    QTest::newRow("confirmed without asking: kept") << QByteArray("confirm=1") << 2;
+    QTest::newRow("dropping asked and confirmed") << QByteArray("drop_history=1&confirm=1") << 0;
+}
+
+void TestWebApp::stopTracking()
+{
+    QFETCH(QByteArray, form);
+    QFETCH(int, analysesLeft);
+    QCOMPARE(as(QStringLiteral("admin"), "POST", QStringLiteral("/domains/a.cn/untrack"), form).status, 303);
+    QVERIFY(TrackedDomains(*m_store).list()->isEmpty());
+    QCOMPARE(m_store->analyses(QStringLiteral("a.cn"))->size(), analysesLeft);
+    // A domain no longer tracked keeps its page while it has a history.
+    QCOMPARE(as(QStringLiteral("viewer"), "GET", QStringLiteral("/domains/a.cn")).status, analysesLeft > 0 ? 200 : 404);
+}
+
+void TestWebApp::downloadsAreTheCliExport_data()
+{
+    QTest::addColumn<std::optional<double>>("total");
+    QTest::addColumn<QString>("done");
+    QTest::addColumn<bool>("stopped");
+    QTest::newRow("complete") << std::optional<double>(120) << QString() << false;
+    QTest::newRow("page error") << std::optional<double>(120) << texts::pageErrorMessage() << false;
+    QTest::newRow("refused") << std::optional<double>(120) << texts::refusalMessage() << false;
+    QTest::newRow("no total read") << std::optional<double>() << QString() << false;
+    QTest::newRow("stopped without a report") << std::optional<double>(120) << QString() << true;
+}
+
+void TestWebApp::downloadsAreTheCliExport()
+{
+    QFETCH(std::optional<double>, total);
+    QFETCH(QString, done);
+    QFETCH(bool, stopped);
+    // An analysis as korvane-cli hands it to the store, with relative dates and a hostile name.
+    FinishedAnalysis a;
+    a.domain = QStringLiteral("a.cn");
+    a.engine = QStringLiteral("http://127.0.0.1:8080");
+    a.startedAt = QDateTime(QDate(2026, 3, 9), QTime(8, 0));
+    a.finishedAt = a.startedAt.addSecs(42);
+    a.pagesRequested = 5;
+    a.pagesRead = 4;
+    AnalysisRecord &r = a.record;
+    r.State = texts::stateAnaing();
+    r.TotalResults = total;
+    r.TotalMissing = !total;
+    r.PageCount = total.value_or(0) / 10;
+    r.DoneMessage = done;
+    testing::addSites(r, {{QStringLiteral("www.a.com"), 3, QStringLiteral("2011-7-9"), QStringLiteral("www.a.com/1.html")},
+                          {kHostile, 1, QStringLiteral("3小时前"), QStringLiteral("x/\"<b>")},
+                          {QStringLiteral("d.cn"), 7, QStringLiteral("昨天"), QStringLiteral("d.cn/")}});
+    testing::FakeView view;
+    view.domain = a.domain;
+    if (!stopped)
+        WriteReport(r, view);
+    a.status = stopped ? texts::statusAnaing() : view.status;
+    a.report = view.result;
+    const qint64 id = m_store->record(a).value();
+    for (const ExportFormat format : {ExportFormat::Csv, ExportFormat::Json, ExportFormat::Html}) {
+        const QString name = format == ExportFormat::Csv ? QStringLiteral("csv") : format == ExportFormat::Json ? QStringLiteral("json") : QStringLiteral("html");
+        const HttpResponse response = as(QStringLiteral("viewer"), "GET", QStringLiteral("/analyses/%1/%2").arg(id).arg(name));
+        QCOMPARE(response.status, 200);
+        QVERIFY(response.header("Content-Disposition").startsWith("attachment; filename=\"a.cn-"));
+        QCOMPARE(QString::fromUtf8(response.body), QString::fromUtf8(exportDocument(a, ExportOptions{format, true})));
+    }
 }
 
 void TestWebApp::passwordNeverShown()
