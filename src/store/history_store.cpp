@@ -708,6 +708,12 @@ std::optional<qint64> HistoryStore::record(const FinishedAnalysis &analysis)
 
 std::optional<qint64> HistoryStore::record(const StoredAnalysis &a, const QList<StoredSite> &sites)
 {
+    const auto ids = recordAll({{a, sites}});
+    return ids ? std::optional<qint64>(ids->first()) : std::nullopt;
+}
+
+std::optional<QList<qint64>> HistoryStore::recordAll(const QList<AnalysisWithSites> &analyses)
+{
     if (!m_open) {
         fail(QStringLiteral("the history store is not open"));
         return std::nullopt;
@@ -719,16 +725,27 @@ std::optional<qint64> HistoryStore::record(const StoredAnalysis &a, const QList<
         return std::nullopt;
     }
     QString error;
-    std::optional<qint64> id = insertAnalysis(a, sites, &error);
-    if (id && !control.exec(QStringLiteral("COMMIT"))) {
+    std::optional<QString> failed; // what could not be recorded
+    QList<qint64> ids;
+    ids.reserve(analyses.size());
+    for (const auto &[a, sites] : analyses) {
+        const std::optional<qint64> id = insertAnalysis(a, sites, &error);
+        if (!id) {
+            failed = a.domain;
+            break;
+        }
+        ids.append(*id);
+    }
+    if (!failed && !control.exec(QStringLiteral("COMMIT"))) {
         error = sqlError(control.lastError());
-        id.reset();
+        failed = analyses.size() == 1 ? analyses.first().first.domain : QStringLiteral("%1 analyses").arg(analyses.size());
     }
-    if (!id) {
+    if (failed) {
         control.exec(QStringLiteral("ROLLBACK"));
-        fail(QStringLiteral("cannot record %1 in %2: %3").arg(a.domain, m_path, error));
+        fail(QStringLiteral("cannot record %1 in %2: %3").arg(*failed, m_path, error));
+        return std::nullopt;
     }
-    return id;
+    return ids;
 }
 
 std::optional<qint64> HistoryStore::insertAnalysis(const StoredAnalysis &a, const QList<StoredSite> &sites,

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <utility>
 
 class QEventLoop;
 
@@ -65,6 +66,10 @@ public:
     // The same, from its parts (as storedAnalysisOf and storedSitesOf give them). The id of
     // `analysis` is not used.
     std::optional<qint64> record(const StoredAnalysis &analysis, const QList<StoredSite> &sites);
+    // Several analyses, each with its rows, in one transaction: all of them or none (for
+    // filling a store in bulk). Their ids in the same order, or nullopt on failure.
+    using AnalysisWithSites = std::pair<StoredAnalysis, QList<StoredSite>>;
+    std::optional<QList<qint64>> recordAll(const QList<AnalysisWithSites> &analyses);
 
     // Every analysis of `domain`, oldest first (by finish time, then id).
     std::optional<QList<StoredAnalysis>> analyses(const QString &domain);

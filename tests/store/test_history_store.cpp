@@ -244,6 +244,7 @@ private slots:
     void refused();
     void completeSince_data();
     void completeSince();
+    void recordAllOrNone();
     void serverAddress_data();
     void serverAddress();
     void queue_data();
@@ -565,6 +566,30 @@ void TestHistoryStore::completeSince()
     QVERIFY(store.record(a, {}));
     QCOMPARE(store.hasCompleteSince(QStringLiteral("x.com"), a.finishedAt.addMSecs(sinceOffsetMs)), std::optional<bool>(found));
     QCOMPARE(store.hasCompleteSince(QStringLiteral("y.com"), a.finishedAt.addDays(-1)), std::optional<bool>(false));
+}
+
+void TestHistoryStore::recordAllOrNone()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    STORE_AT(path, dir, "h.sqlite");
+    HistoryStore store;
+    QVERIFY2(store.open(path, HistoryStore::Access::ReadWrite), qPrintable(store.errorString()));
+    const StoredAnalysis x = analysisAt(QStringLiteral("x.com"), QStringLiteral("complete"), 0, 2);
+    const StoredAnalysis y = analysisAt(QStringLiteral("y.com"), QStringLiteral("complete"), 1, 1);
+
+    // A row the table refuses (a site without a name) in the second: the first is not kept.
+    QVERIFY(!store.recordAll({{x, sitesNamed({QStringLiteral("a.cn"), QStringLiteral("b.cn")})},
+                              {y, sitesNamed({QString()})}}));
+    QVERIFY2(store.errorString().contains(QLatin1String("y.com")), qPrintable(store.errorString()));
+    QCOMPARE(store.analyses(QStringLiteral("x.com"))->size(), 0);
+
+    const auto ids = store.recordAll({{x, sitesNamed({QStringLiteral("a.cn"), QStringLiteral("b.cn")})},
+                                      {y, sitesNamed({QStringLiteral("c.cn")})}});
+    QVERIFY2(ids && ids->size() == 2, qPrintable(store.errorString()));
+    QCOMPARE(store.analysis(ids->at(0))->value().domain, QStringLiteral("x.com"));
+    QCOMPARE(siteNames(*store.sites(ids->at(0))), QStringList({QStringLiteral("a.cn"), QStringLiteral("b.cn")}));
+    QCOMPARE(siteNames(*store.sites(ids->at(1))), QStringList({QStringLiteral("c.cn")}));
 }
 
 void TestHistoryStore::serverAddress_data()
