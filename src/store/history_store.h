@@ -26,8 +26,8 @@ public:
 
     // The version of the tables this program writes and reads. Stores of earlier versions are
     // upgraded when opened for writing; stores of later ones are refused. Version 2 added the
-    // work queue.
-    static constexpr int kSchemaVersion = 2;
+    // work queue, version 5 the alert targets and the outbox (3 and 4 are other steps').
+    static constexpr int kSchemaVersion = 5;
 
     HistoryStore();
     ~HistoryStore();
@@ -74,6 +74,7 @@ public:
 
 private:
     friend class WorkQueue;
+    friend class Outbox;
 
     bool fail(const QString &message);
     bool openAt(const QString &path, Access access);
