@@ -10,6 +10,7 @@
 
 namespace korvane {
 
+class AlertDelivery;
 class BatchOutput;
 class CliView;
 class Form1Logic;
@@ -46,6 +47,9 @@ struct BatchSettings
     // `work`: the domains come from the store's queue, one at a time, and each is recorded
     // and marked done there as it ends (`domains` grows as they are taken).
     QueueWorker *worker = nullptr;
+    // With a store: the alerts of each analysis recorded are written to its outbox and sent;
+    // the run's end waits for them (and for what the outbox held undelivered) to be tried.
+    AlertDelivery *alerts = nullptr;
 };
 
 // Analyses the domains one after another with one logic and one browser (cookies are kept
