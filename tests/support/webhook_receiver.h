@@ -29,7 +29,12 @@ public:
     // http://127.0.0.1:<port><pathAndQuery>
     QString url(const QString &pathAndQuery) const { return m_server.urlText(pathAndQuery); }
 
-    void setAnswers(const QList<Answer> &answers) { m_answers = answers; }
+    // From the next request on.
+    void setAnswers(const QList<Answer> &answers)
+    {
+        m_answers = answers;
+        m_answered = 0;
+    }
 
     QList<HttpTestServer::Request> requests() const { return m_server.requests(); }
     int count() const { return m_server.requestCount(); }
