@@ -269,7 +269,7 @@ void AlertDelivery::scheduleRetry()
     // Messages this process tried come back only when due; others are sent at the next look.
     const qint64 wait = std::max<qint64>(0, now().msecsTo(*due));
     m_tried.clear();
-    m_retry.start(std::chrono::milliseconds(std::min<qint64>(wait, 24LL * 3600 * 1000) + 10));
+    m_retry.start(std::chrono::milliseconds(std::clamp<qint64>(wait, 1000, 24LL * 3600 * 1000)));
 }
 
 void AlertDelivery::checkFinished()

@@ -320,7 +320,9 @@ std::optional<QDateTime> Outbox::nextDue()
         return QDateTime();
     QSqlQuery query(QSqlDatabase::database(m_store.m_connection, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT MIN(next_try_at) FROM outbox WHERE state = ?"));
+    // A message another process holds is due when its claim runs out, at the earliest.
+    query.prepare(QStringLiteral("SELECT MIN(CASE WHEN claimed_until IS NOT NULL AND claimed_until > next_try_at "
+                                 "THEN claimed_until ELSE next_try_at END) FROM outbox WHERE state = ?"));
     query.addBindValue(kOutboxPending);
     if (!query.exec() || !query.next()) {
         failed(QStringLiteral("read the outbox"), sqlError(query.lastError()));

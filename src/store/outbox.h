@@ -87,7 +87,8 @@ public:
     // Whether an `event` of `domain` about an analysis with an id above `afterAnalysisId` was
     // written.
     std::optional<bool> hasEventAfter(const QString &domain, const QString &event, qint64 afterAnalysisId);
-    // When the next pending message is due; an invalid time when none is pending.
+    // When the next pending message is due (or its claim by another sender runs out, if later);
+    // an invalid time when none is pending.
     std::optional<QDateTime> nextDue();
 
     QString errorString() const { return m_error; }

@@ -795,6 +795,7 @@ void TestHistoryStore::outbox_data()
                QCOMPARE(o.nextDue().value(), t0.addSecs(300));
                QVERIFY(o.claim(t0.addSecs(299), 60, true).value().isEmpty());
                QCOMPARE(o.claim(t0.addSecs(300), 60, true).value().size(), 1);
+               QCOMPARE(o.nextDue().value(), t0.addSecs(360)); // held: due for others when the claim runs out
                QVERIFY(o.markTried(id, QStringLiteral("HTTP 500"), t0.addSecs(300), std::nullopt));
                QVERIFY(o.claim(t0.addDays(9), 60, false).value().isEmpty());
                QVERIFY(!o.nextDue().value().isValid());
