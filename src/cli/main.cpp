@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -339,6 +340,11 @@ int main(int argc, char *argv[])
                 return usageError(error);
             alertSettings.targets.append(*target);
         }
+        if (parser.isSet(notifySecretOption)
+            && std::none_of(alertSettings.targets.cbegin(), alertSettings.targets.cend(),
+                            [](const AlertTarget &t) { return !t.secret.isEmpty(); }))
+            return usageError(QStringLiteral("--notify-secret signs DingTalk and Feishu messages, and no --notify URL "
+                                             "here takes one (--notify-format dingtalk or feishu)"));
         for (const QString &address : parser.values(mailToOption)) {
             QString error;
             const auto target = mailTarget(address, &error);

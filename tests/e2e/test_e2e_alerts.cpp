@@ -125,6 +125,9 @@ void TestE2eAlerts::refusedBeforeAnyRequest_data()
         << QStringLiteral("--notify-format takes");
     QTest::newRow("a --mail-to without @") << QStringList{QStringLiteral("--mail-to"), QStringLiteral("team.example.com")}
                                            << QStringLiteral("--mail-to takes");
+    QTest::newRow("a --notify-secret for a target that is not signed")
+        << QStringList{QStringLiteral("--notify"), QStringLiteral("http://127.0.0.1:9/h"), QStringLiteral("--notify-secret"), kSigning}
+        << QStringLiteral("--notify-secret signs DingTalk and Feishu messages");
     QTest::newRow("a --notify-threshold of 0")
         << QStringList{QStringLiteral("--notify"), QStringLiteral("http://127.0.0.1:9/h"), QStringLiteral("--notify-threshold"),
                        QStringLiteral("0")}
@@ -143,7 +146,7 @@ void TestE2eAlerts::refusedBeforeAnyRequest()
         keep(run);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(mentions), qPrintable(run.err));
-        QVERIFY2(!run.err.contains(kKey), qPrintable(run.err));
+        QVERIFY2(!run.err.contains(kKey) && !run.err.contains(kSigning), qPrintable(run.err));
     }
     QCOMPARE(m_engine.server().requestCount(), 0);
     QCOMPARE(m_receiver.count(), 0);

@@ -128,6 +128,7 @@ private slots:
     void formatBodies();
     void sitesListed_data();
     void sitesListed();
+    void wecomWithinItsLimit();
     void signatures_data();
     void signatures();
     void masking_data();
@@ -231,6 +232,23 @@ void TestAlerts::sitesListed()
         if (!rest.isEmpty())
             QVERIFY(message.contains(rest));
     }
+}
+
+void TestAlerts::wecomWithinItsLimit()
+{
+    // 40 new sites of 200 characters: 20 of them would not fit the robot's 4096 bytes.
+    QList<StoredSite> to;
+    for (int i = 0; i < 40; ++i)
+        to.append({QStringLiteral("n%1.").arg(i) + QString(196, QLatin1Char('a')), 1, QString(), QString(), QString()});
+    const QJsonObject event = changedEvent(diffSites(side(1, 1, 0, 0), {}, side(2, 2, 9, 40), to), QStringLiteral("e"), kT0);
+    const WebhookRequest request = webhookRequest(target(QStringLiteral("https://q.example/send"), QStringLiteral("wecom")), event, kT0);
+    const QString content = QJsonDocument::fromJson(request.body).object().value(QLatin1String("markdown")).toObject()
+                                .value(QLatin1String("content")).toString();
+    QVERIFY2(content.toUtf8().size() <= 4096, QByteArray::number(content.toUtf8().size()).constData());
+    QVERIFY(content.contains(QStringLiteral("n0.")));
+    QVERIFY(content.contains(QStringLiteral("另有")));
+    // DingTalk has no such limit: its message lists 20.
+    QVERIFY(alertMarkdown(event).contains(QStringLiteral("n19.")));
 }
 
 void TestAlerts::signatures_data()
