@@ -298,8 +298,17 @@ QString BatchRun::contents(const QString &name, bool replaced) const
 
 void BatchRun::interrupt(int signalNumber)
 {
+    if (m_ended && m_flushingAlerts) {
+        // Waiting for the alerts' answers: they stay in the outbox for the next run.
+        printErr(QStringLiteral("korvane-cli: interrupted; the alerts not yet answered stay in the outbox\n"));
+        m_settings.alerts->abandon();
+        QCoreApplication::exit(128 + signalNumber);
+        return;
+    }
     if (m_ended)
         return;
+    if (m_settings.alerts)
+        m_settings.alerts->abandon();
     clearProgress();
     printErr(QStringLiteral("korvane-cli: interrupted\n"));
     if (m_settings.worker)
@@ -329,6 +338,7 @@ void BatchRun::end(int status)
     if (m_settings.alerts) {
         // Before it ends, the run sends what is still undelivered (from earlier runs too) and
         // waits for every answer.
+        m_flushingAlerts = true;
         connect(m_settings.alerts, &AlertDelivery::finished, this, [this] { QCoreApplication::exit(m_status); });
         m_settings.alerts->finish();
         return;

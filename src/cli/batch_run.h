@@ -102,6 +102,7 @@ private:
     int m_next = 0;          // index of the domain to analyse next
     bool m_running = false;  // an analysis is under way
     bool m_ended = false;
+    bool m_flushingAlerts = false; // ended, waiting for the alerts' answers
     QDateTime m_started;
     int m_completions = 0;   // top-level documents completed in this analysis
     int m_status = kExitDone;

@@ -155,6 +155,7 @@ void AlertDelivery::sendAll(const QList<OutboxMessage> &messages)
 {
     for (const OutboxMessage &m : messages) {
         m_tried.insert(m.id);
+        m_waiting.insert(m.id);
         ++m_inFlight;
         if (m.target.isMail())
             sendMail(m);
@@ -238,8 +239,20 @@ void AlertDelivery::sendMail(const OutboxMessage &message)
     process->closeWriteChannel();
 }
 
+void AlertDelivery::abandon()
+{
+    m_abandoned = true;
+    m_retry.stop();
+    for (const qint64 id : std::as_const(m_waiting))
+        m_outbox.release(id);
+    m_waiting.clear();
+}
+
 void AlertDelivery::answered(const OutboxMessage &message, bool delivered, const QString &rawAnswer)
 {
+    if (m_abandoned)
+        return;
+    m_waiting.remove(message.id);
     const QString answer = redacted(rawAnswer, message.target);
     const QDateTime time = now();
     const int tries = message.tries + 1;

@@ -69,6 +69,9 @@ public:
     // nothing is in flight.
     void finish();
     bool busy() const { return m_inFlight > 0; }
+    // The process stops: the messages whose answer has not come are left pending, free for
+    // the next sender at once. Nothing is sent or marked after this.
+    void abandon();
 
     QString errorString() const { return m_error; }
 
@@ -95,7 +98,9 @@ private:
     QNetworkAccessManager *m_network = nullptr;
     QTimer m_retry;
     QSet<qint64> m_tried;  // messages tried in this process
+    QSet<qint64> m_waiting; // messages sent whose answer has not come
     int m_inFlight = 0;
+    bool m_abandoned = false;
     bool m_finishing = false;
     QString m_error;
 };

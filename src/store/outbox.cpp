@@ -266,6 +266,17 @@ bool Outbox::markTried(qint64 id, const QString &answer, const QDateTime &now, c
     return true;
 }
 
+bool Outbox::release(qint64 id)
+{
+    QSqlQuery query(QSqlDatabase::database(m_store.m_connection, false));
+    query.prepare(QStringLiteral("UPDATE outbox SET claimed_until = NULL WHERE id = ? AND state = ?"));
+    query.addBindValue(id);
+    query.addBindValue(kOutboxPending);
+    if (!query.exec())
+        return failed(QStringLiteral("release alert %1").arg(id), sqlError(query.lastError()));
+    return true;
+}
+
 std::optional<QList<OutboxMessage>> Outbox::recent(int limit)
 {
     QList<OutboxMessage> list;

@@ -80,6 +80,9 @@ public:
     bool markDelivered(qint64 id, const QString &answer, const QDateTime &now);
     bool markTried(qint64 id, const QString &answer, const QDateTime &now, const std::optional<QDateTime> &nextTry);
 
+    // Gives up a claim on a pending message (a sender that stops before its answer came).
+    bool release(qint64 id);
+
     // The latest messages, newest first.
     std::optional<QList<OutboxMessage>> recent(int limit);
     // The message with this id: nullopt on failure, an empty optional inside when there is none.

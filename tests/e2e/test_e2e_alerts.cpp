@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QUrlQuery>
 
+#include <csignal>
+
 using namespace korvane::testing;
 
 namespace {
@@ -70,6 +72,7 @@ private slots:
     void refusedBeforeAnyRequest();
     void changeSentOnceAndRetriedByTheNextRun();
     void workSendsByWebhookAndMail();
+    void interruptedWhileWaitingForAnAnswer();
 
 private:
     QStringList record(const QStringList &more) const;
@@ -256,6 +259,33 @@ void TestE2eAlerts::workSendsByWebhookAndMail()
     QVERIFY(message.startsWith("To: team@example.com\n"));
     QVERIFY(message.contains(QByteArray("X-Korvane-Event: changed " + event.value(QLatin1String("id")).toString().toLatin1())));
     QVERIFY(!m_printed.contains(kKey));
+}
+
+// SIGTERM while the run waits for an alert's answer: it ends at once with 143, and the next run
+// sends the message.
+void TestE2eAlerts::interruptedWhileWaitingForAnAnswer()
+{
+    m_engine.setDomain(QStringLiteral("t.cn"), withSites(3));
+    QCOMPARE(cli(record({QStringLiteral("t.cn")})).exitCode, 0);
+    m_engine.setDomain(QStringLiteral("t.cn"), withSites(4));
+    m_receiver.setAnswers({WebhookReceiver::Answer::Silence});
+    QProcess process;
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start(QStringLiteral(KORVANE_CLI_PATH), record({QStringLiteral("--notify"), m_json, QStringLiteral("t.cn")}));
+    QTRY_COMPARE_WITH_TIMEOUT(m_receiver.count(), 1, kChildWaitMs);
+    ::kill(pid_t(process.processId()), SIGTERM);
+    QVERIFY(finished.wait(5000)); // well before the 10 s the answer may take
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 143);
+
+    m_receiver.setAnswers({WebhookReceiver::Answer::Ok});
+    QCOMPARE(cli(record({QStringLiteral("--notify"), m_json, QStringLiteral("t.cn")})).exitCode, 0);
+    QCOMPARE(m_receiver.count(), 2);
+    QCOMPARE(m_receiver.requests().at(1).body, m_receiver.requests().at(0).body);
+    const Run listed = cli({QStringLiteral("alerts"), QStringLiteral("--store"), m_store, QStringLiteral("--format"), QStringLiteral("json")});
+    const QJsonObject message = QJsonDocument::fromJson(listed.out).object().value(QLatin1String("messages")).toArray().first().toObject();
+    QCOMPARE(message.value(QLatin1String("state")).toString(), QStringLiteral("delivered"));
+    QCOMPARE(message.value(QLatin1String("tries")).toInt(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestE2eAlerts)

@@ -765,7 +765,7 @@ void TestHistoryStore::outbox_data()
                QCOMPARE(o.removeTarget(a), std::optional<bool>(false));
                QCOMPARE(o.targets(QStringLiteral("a.cn")).value().size(), 1);
            });
-    QTest::newRow("a claimed message is no one else's until the claim runs out; delivered, never again")
+    QTest::newRow("a claimed message is no one else's until the claim runs out or is given up; delivered, never again")
         << Steps([=](HistoryStore &, Outbox &o) {
                const auto ids = o.enqueue({message(QStringLiteral("名称.中国"), 7), message(QStringLiteral("b.cn"), 8)});
                QVERIFY(ids);
@@ -779,6 +779,8 @@ void TestHistoryStore::outbox_data()
                QCOMPARE(o.claim(t0.addSecs(59), 60, false).value().size(), 1); // only the other one
                QVERIFY(o.claim(t0.addSecs(59), 60, false).value().isEmpty());
                QCOMPARE(o.claim(t0.addSecs(61), 60, false).value().size(), 1); // the first claim ran out
+               QVERIFY(o.release(ids->at(0)));
+               QCOMPARE(o.claim(t0.addSecs(62), 60, false).value().size(), 1); // given up: free at once
                QVERIFY(o.markDelivered(ids->at(0), QStringLiteral("HTTP 200"), t0.addSecs(61)));
                QVERIFY(o.markTried(ids->at(0), QStringLiteral("late"), t0.addSecs(62), std::nullopt)); // no change
                const auto delivered = o.message(ids->at(0)).value().value();
