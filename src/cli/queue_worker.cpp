@@ -62,11 +62,13 @@ void QueueWorker::renew()
 bool QueueWorker::finish(const FinishedAnalysis &analysis)
 {
     m_renewal.stop();
+    m_recordedId = 0;
     if (!m_item)
         return true;
     const WorkQueue::Item item = *m_item;
     const bool refused = analysis.outcome() == AnalysisOutcome::Refused;
-    const WorkQueue::Kept kept = refused ? m_queue.putBack(item, m_name, &analysis) : m_queue.finish(item, m_name, analysis);
+    const WorkQueue::Kept kept = refused ? m_queue.putBack(item, m_name, &analysis, &m_recordedId)
+                                         : m_queue.finish(item, m_name, analysis, &m_recordedId);
     if (kept == WorkQueue::Kept::Failed)
         return false; // still held: the run's end tries to put it back
     m_item.reset();

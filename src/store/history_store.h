@@ -26,8 +26,9 @@ public:
 
     // The version of the tables this program writes and reads. Stores of earlier versions are
     // upgraded when opened for writing; stores of later ones are refused. Version 2 added the
-    // work queue; version 4 the web server's users, tokens and tracked domains.
-    static constexpr int kSchemaVersion = 4;
+    // work queue; version 4 the web server's users, tokens and tracked domains; version 5 the
+    // alert targets and the outbox (3 is another step's).
+    static constexpr int kSchemaVersion = 5;
 
     HistoryStore();
     ~HistoryStore();
@@ -76,6 +77,7 @@ private:
     friend class WorkQueue;
     friend class Accounts;
     friend class TrackedDomains;
+    friend class Outbox;
 
     bool fail(const QString &message);
     bool openAt(const QString &path, Access access);
