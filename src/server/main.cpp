@@ -5,6 +5,7 @@
 #include "cli/interruption.h"
 #include "credentials.h"
 #include "http_front.h"
+#include "notify/alert_delivery.h"
 #include "server_workers.h"
 #include "store/accounts.h"
 #include "store/history_store.h"
@@ -462,12 +463,32 @@ int main(int argc, char *argv[])
             .arg(tls ? QStringLiteral("https") : QStringLiteral("http"), shownHost)
             .arg(listener->serverPort()));
 
-    // The schedule: due domains go into the queue, now and every 30 s.
+    // Alerts, as korvane-cli work --follow sends them: the targets set on /settings/alerts, each
+    // failed message tried again 1, 5 and 30 minutes later.
+    AlertDelivery::Settings alertSettings;
+    alertSettings.retryLater = true;
+    AlertDelivery alerts(store, alertSettings);
+    QObject::connect(&alerts, &AlertDelivery::tried,
+                     [](const QString &event, const QString &domain, const QString &target, bool delivered, int tries,
+                        bool willRetry, const QString &answer) {
+                         if (!delivered)
+                             err(QStringLiteral("the %1 alert of %2 to %3 was not delivered: %4 (try %5 of %6; %7)")
+                                     .arg(event, domain, target, answer)
+                                     .arg(tries)
+                                     .arg(AlertDelivery::kTries)
+                                     .arg(willRetry ? QStringLiteral("tried again later") : QStringLiteral("marked failed")));
+                     });
+    QObject::connect(&alerts, &AlertDelivery::problem, [](const QString &message) { err(message); });
+    workerSettings.alerts = &alerts;
+
+    // The schedule: due domains go into the queue, now and every 30 s; so do the alerts that
+    // are due, the server's own and those that korvane-cli runs elsewhere left undelivered.
     TrackedDomains tracked(store);
     QTimer schedule;
-    const auto queueDue = [&tracked] {
+    const auto queueDue = [&tracked, &alerts] {
         if (!tracked.queueDue())
             err(tracked.errorString());
+        alerts.sendPending(true);
     };
     QObject::connect(&schedule, &QTimer::timeout, queueDue);
     schedule.start(30000);
@@ -489,6 +510,8 @@ int main(int argc, char *argv[])
             return;
         listener->close();
         own.stop();
+        schedule.stop();
+        alerts.abandon(); // a message whose answer has not come stays pending, for the next sender
         drain.start(20);
     });
     QObject::connect(&drain, &QTimer::timeout, [&] {
