@@ -486,7 +486,7 @@ HttpResponse WebApp::logout(const HttpRequest &request, const Visitor &)
 HttpResponse WebApp::dashboard(const HttpRequest &request, const Visitor &visitor)
 {
     TrackedDomains tracked(m_store);
-    auto rows = tracked.overview(kRecentAnalyses);
+    auto rows = tracked.overview(kRecentAnalyses, &m_changes);
     if (!rows)
         return storeFailure(tracked.errorString(), false);
     const QString filter = request.query.queryItemValue(QStringLiteral("q"), QUrl::FullyDecoded).trimmed();
@@ -1216,7 +1216,7 @@ HttpResponse WebApp::api(const HttpRequest &request, const QStringList &segments
     if (s == QStringList{QStringLiteral("domains")}) {
         if (method == "GET") {
             TrackedDomains tracked(m_store);
-            const auto rows = tracked.overview(1);
+            const auto rows = tracked.overview(1, &m_changes);
             if (!rows)
                 return storeFailure(tracked.errorString(), true);
             QJsonArray array;

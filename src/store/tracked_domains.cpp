@@ -224,38 +224,59 @@ std::optional<QStringList> TrackedDomains::queueDue(const QDateTime &now)
     return queued;
 }
 
-std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int recentCount)
+std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int recentCount, ChangeCache *cache)
 {
     const QString what = QStringLiteral("read the tracked domains");
     const auto tracked = list();
     if (!tracked)
         return std::nullopt;
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
-    QHash<QString, QList<StoredAnalysis>> analyses;
-    {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!query.exec(QStringLiteral("SELECT a.id, a.domain, a.engine, a.started_at, a.finished_at, a.outcome, "
-                                       "a.engine_total, a.sites, a.pages_requested, a.pages_read, a.status, a.version "
-                                       "FROM analyses a JOIN tracked t ON t.domain = a.domain ORDER BY a.finished_at, a.id")))
-            return fail(what, sqlError(query.lastError()));
-        while (query.next()) {
+    // Each domain's latest analyses and its two latest complete ones, through the index on
+    // (domain, finished_at): a few rows a domain rather than every analysis.
+    QSqlQuery latest(db);
+    latest.setForwardOnly(true);
+    latest.prepare(QStringLiteral("SELECT id, domain, engine, started_at, finished_at, outcome, engine_total, sites, "
+                                  "pages_requested, pages_read, status, version FROM analyses WHERE domain = ? "
+                                  "ORDER BY finished_at DESC, id DESC LIMIT ?"));
+    QSqlQuery complete(db);
+    complete.setForwardOnly(true);
+    complete.prepare(QStringLiteral("SELECT id FROM analyses WHERE domain = ? AND outcome = ? "
+                                    "ORDER BY finished_at DESC, id DESC LIMIT 2"));
+    QHash<QString, QList<StoredAnalysis>> recent;
+    QHash<QString, std::pair<qint64, qint64>> pairs; // domain -> (earlier, later)
+    for (const Tracked &t : *tracked) {
+        latest.bindValue(0, t.domain);
+        latest.bindValue(1, recentCount);
+        if (!latest.exec())
+            return fail(what, sqlError(latest.lastError()));
+        QList<StoredAnalysis> list;
+        while (latest.next()) {
             StoredAnalysis a;
-            a.id = query.value(0).toLongLong();
-            a.domain = query.value(1).toString();
-            a.engine = query.value(2).toString();
-            a.startedAt = timeFromStore(query.value(3).toString());
-            a.finishedAt = timeFromStore(query.value(4).toString());
-            a.outcome = query.value(5).toString();
-            if (!query.value(6).isNull())
-                a.engineTotal = query.value(6).toLongLong();
-            a.sites = query.value(7).toLongLong();
-            a.pagesRequested = query.value(8).toInt();
-            a.pagesRead = query.value(9).toInt();
-            a.status = query.value(10).toString();
-            a.version = query.value(11).toString();
-            analyses[a.domain].append(a);
+            a.id = latest.value(0).toLongLong();
+            a.domain = latest.value(1).toString();
+            a.engine = latest.value(2).toString();
+            a.startedAt = timeFromStore(latest.value(3).toString());
+            a.finishedAt = timeFromStore(latest.value(4).toString());
+            a.outcome = latest.value(5).toString();
+            if (!latest.value(6).isNull())
+                a.engineTotal = latest.value(6).toLongLong();
+            a.sites = latest.value(7).toLongLong();
+            a.pagesRequested = latest.value(8).toInt();
+            a.pagesRead = latest.value(9).toInt();
+            a.status = latest.value(10).toString();
+            a.version = latest.value(11).toString();
+            list.prepend(a);
         }
+        recent.insert(t.domain, list);
+        complete.bindValue(0, t.domain);
+        complete.bindValue(1, QStringLiteral("complete"));
+        if (!complete.exec())
+            return fail(what, sqlError(complete.lastError()));
+        QList<qint64> ids;
+        while (complete.next())
+            ids.append(complete.value(0).toLongLong());
+        if (ids.size() == 2)
+            pairs.insert(t.domain, {ids.at(1), ids.at(0)});
     }
     QSqlQuery names(db);
     names.setForwardOnly(true);
@@ -274,23 +295,23 @@ std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int rece
     for (const Tracked &t : *tracked) {
         Overview o;
         o.tracked = t;
-        const QList<StoredAnalysis> all = analyses.value(t.domain);
-        o.recent = all.mid(std::max<qsizetype>(0, all.size() - recentCount));
-        const StoredAnalysis *last = nullptr;
-        const StoredAnalysis *before = nullptr;
-        for (auto it = all.crbegin(); it != all.crend() && !before; ++it) {
-            if (!it->complete())
-                continue;
-            (last ? before : last) = &*it;
-        }
-        if (last && before) {
-            const auto after = sitesOf(last->id);
-            const auto earlier = after ? sitesOf(before->id) : std::nullopt;
-            if (!earlier)
-                return fail(what, sqlError(names.lastError()));
-            const auto [added, lost] = countNewAndLost(*earlier, *after);
-            o.newSites = added;
-            o.lostSites = lost;
+        o.recent = recent.value(t.domain);
+        const auto pair = pairs.constFind(t.domain);
+        if (pair != pairs.cend()) {
+            std::optional<std::pair<qint64, qint64>> change;
+            if (cache && cache->contains(*pair))
+                change = cache->value(*pair);
+            if (!change) {
+                const auto after = sitesOf(pair->second);
+                const auto before = after ? sitesOf(pair->first) : std::nullopt;
+                if (!before)
+                    return fail(what, sqlError(names.lastError()));
+                change = countNewAndLost(*before, *after);
+                if (cache)
+                    cache->insert(*pair, *change);
+            }
+            o.newSites = change->first;
+            o.lostSites = change->second;
         }
         result.append(o);
     }

@@ -3,6 +3,7 @@
 #include "history.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -60,7 +61,10 @@ public:
         std::optional<qint64> newSites; // its latest change: the latest complete analysis against
         std::optional<qint64> lostSites; // the complete one before it
     };
-    std::optional<QList<Overview>> overview(int recentCount);
+    // What a change between two complete analyses (from, to) gained and lost; analyses never
+    // change, so a caller may keep these between calls.
+    using ChangeCache = QHash<std::pair<qint64, qint64>, std::pair<qint64, qint64>>;
+    std::optional<QList<Overview>> overview(int recentCount, ChangeCache *cache = nullptr);
 
     // The queue's entries as the queue page lists them.
     struct QueueEntry
