@@ -261,8 +261,9 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Korvane for a team: a web app over the history store. Shows every tracked domain, its history and "
         "its analyses; admins add domains, which are analysed on a schedule by korvane-cli work processes "
-        "on any machine and by the server's own workers. A JSON API is under /api/v1 "
-        "(/api/v1/openapi.json describes it).\n\n")
+        "on any machine and by the server's own workers. Alerts of what is recorded go to the targets admins set "
+        "on /settings/alerts (webhooks of WeCom, DingTalk, Feishu, Slack or any JSON receiver, or mail through "
+        "/usr/sbin/sendmail). A JSON API is under /api/v1 (/api/v1/openapi.json describes it).\n\n")
         + kSubcommands);
     parser.addHelpOption();
     parser.addVersionOption();

@@ -208,7 +208,8 @@ QString TestWebApp::snapshot()
     const auto counts = queue.counts(m_now).value();
     text += QStringLiteral("q%1/%2;").arg(counts.waiting).arg(counts.working);
     text += QString::number(m_store->analyses(QStringLiteral("a.cn"))->size());
-    for (const AlertTarget &t : Outbox(*m_store).targets().value())
+    const QList<AlertTarget> targets = Outbox(*m_store).targets().value();
+    for (const AlertTarget &t : targets)
         text += QStringLiteral(";%1 %2 %3 %4 %5").arg(t.id).arg(t.domain, t.address, t.format, t.secret);
     return text;
 }
