@@ -5,6 +5,7 @@
 #include "crawl/form1_logic.h"
 #include "crawl/metered_browser.h"
 #include "export/html_report.h"
+#include "notify/alert_delivery.h"
 #include "queue_worker.h"
 #include "store/history_store.h"
 
@@ -168,13 +169,17 @@ void BatchRun::domainEnded(const FinishedAnalysis &analysis)
     // Recorded first, whatever the outcome: the store keeps it even when the output fails.
     // A worker's domain is recorded and marked done in one go (or put back when refused).
     // A store whose connection was lost is reconnected first (reconnectStore).
+    std::optional<qint64> recordedId;
     bool recorded = true;
     if (m_settings.worker) {
         recorded = m_settings.worker->finish(analysis);
+        if (m_settings.worker->recordedId() > 0)
+            recordedId = m_settings.worker->recordedId();
     } else if (m_settings.store) {
-        recorded = m_settings.store->record(analysis).has_value();
-        while (!recorded && reconnectStore(*m_settings.store, m_settings.store->errorString()))
-            recorded = m_settings.store->record(analysis).has_value();
+        recordedId = m_settings.store->record(analysis);
+        while (!recordedId && reconnectStore(*m_settings.store, m_settings.store->errorString()))
+            recordedId = m_settings.store->record(analysis);
+        recorded = recordedId.has_value();
     }
 
     const bool several = m_settings.domains.size() > 1 || m_settings.worker;
@@ -198,6 +203,13 @@ void BatchRun::domainEnded(const FinishedAnalysis &analysis)
         // What is analysed after this could not be kept either: the run ends here.
         printErr(QStringLiteral("korvane-cli: %1\n")
                      .arg(m_settings.worker ? m_settings.worker->errorString() : m_settings.store->errorString()));
+        end(kExitOutputFailed);
+        return;
+    }
+    // Its alerts go through the store's outbox: one that cannot be written there is lost, so
+    // the run ends as for a record that could not be written.
+    if (m_settings.alerts && recordedId && !m_settings.alerts->analysisRecorded(analysis.domain, *recordedId)) {
+        printErr(QStringLiteral("korvane-cli: %1\n").arg(m_settings.alerts->errorString()));
         end(kExitOutputFailed);
         return;
     }
@@ -292,8 +304,18 @@ QString BatchRun::contents(const QString &name, bool replaced) const
 
 void BatchRun::interrupt(int signalNumber)
 {
+    if (m_ended && m_flushingAlerts) {
+        // Waiting for the alerts' answers: they stay in the outbox for the next run.
+        printErr(QStringLiteral("korvane-cli: interrupted; the alerts not yet answered stay in the outbox\n"));
+        m_settings.alerts->abandon();
+        QCoreApplication::exit(128 + signalNumber);
+        return;
+    }
     if (m_ended)
         return;
+    // In a program that goes on (the server), its delivery is that program's to stop.
+    if (m_settings.alerts && m_settings.endsEventLoop)
+        m_settings.alerts->abandon();
     clearProgress();
     printErr(QStringLiteral("korvane-cli: interrupted\n"));
     if (m_settings.store)
@@ -324,6 +346,20 @@ void BatchRun::end(int status)
         worsen(kExitOutputFailed);
     m_ended = true;
     m_running = false;
+    if (m_settings.alerts && m_settings.endsEventLoop) {
+        // Before it ends, the run sends what is still undelivered (from earlier runs too) and
+        // waits for every answer.
+        m_flushingAlerts = true;
+        connect(m_settings.alerts, &AlertDelivery::finished, this, &BatchRun::finishEnding);
+        m_settings.alerts->finish();
+        return;
+    }
+    finishEnding();
+}
+
+void BatchRun::finishEnding()
+{
+    m_flushingAlerts = false;
     emit ended(m_status);
     if (m_settings.endsEventLoop)
         QCoreApplication::exit(m_status);

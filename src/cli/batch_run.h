@@ -10,6 +10,7 @@
 
 namespace korvane {
 
+class AlertDelivery;
 class BatchOutput;
 class CliView;
 class Form1Logic;
@@ -48,6 +49,10 @@ struct BatchSettings
     QueueWorker *worker = nullptr;
     // Whether the run's end ends the event loop (korvane-cli); else it only emits ended().
     bool endsEventLoop = true;
+    // With a store: the alerts of each analysis recorded are written to its outbox and sent.
+    // A run that ends the event loop waits, at its end, for them (and for what the outbox
+    // held undelivered) to be tried; in the server the delivery goes on after the run.
+    AlertDelivery *alerts = nullptr;
 };
 
 // Analyses the domains one after another with one logic and one browser (cookies are kept
@@ -89,6 +94,7 @@ private:
     bool write(const QByteArray &bytes);
     bool writeHeld(const HeldDomain &held);
     void end(int status);
+    void finishEnding();
     bool writeHtmlPage();
     void worsen(int status);
 
@@ -104,6 +110,7 @@ private:
     int m_next = 0;          // index of the domain to analyse next
     bool m_running = false;  // an analysis is under way
     bool m_ended = false;
+    bool m_flushingAlerts = false; // ended, waiting for the alerts' answers
     QDateTime m_started;
     int m_completions = 0;   // top-level documents completed in this analysis
     int m_status = kExitDone;

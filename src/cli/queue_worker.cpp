@@ -99,12 +99,13 @@ void QueueWorker::renew()
 bool QueueWorker::finish(const FinishedAnalysis &analysis)
 {
     m_renewal.stop();
+    m_recordedId = 0;
     if (!m_item)
         return true;
     const WorkQueue::Item item = *m_item;
     const bool refused = analysis.outcome() == AnalysisOutcome::Refused;
     const auto end = [&] {
-        return refused ? m_queue.putBack(item, m_name, &analysis) : m_queue.finish(item, m_name, analysis);
+        return refused ? m_queue.putBack(item, m_name, &analysis, &m_recordedId) : m_queue.finish(item, m_name, analysis, &m_recordedId);
     };
     // Each is one transaction: one that failed with the connection left nothing behind, and
     // the domain is recorded (or put back) once the store is back, if it is still this worker's.

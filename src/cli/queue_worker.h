@@ -44,6 +44,8 @@ public:
     // A lease lost meanwhile is not a failure: nothing is recorded, leaseLost() says so.
     bool finish(const FinishedAnalysis &analysis);
     bool leaseLost() const { return m_leaseLost; }
+    // The id of the analysis finish() recorded last; 0 when it recorded none.
+    qint64 recordedId() const { return m_recordedId; }
     // Puts the domain taken, if any, back as waiting: the run ends without analysing it.
     void release();
 
@@ -65,6 +67,7 @@ private:
     QTimer m_poll;
     std::optional<WorkQueue::Item> m_item;
     bool m_leaseLost = false;
+    qint64 m_recordedId = 0;
     QString m_error;    // a store that could not be reconnected
     QDateTime m_pruned; // when the done entries were pruned last
 public:

@@ -5,6 +5,7 @@
 #include "cli/interruption.h"
 #include "credentials.h"
 #include "http_front.h"
+#include "notify/alert_delivery.h"
 #include "server_workers.h"
 #include "store/accounts.h"
 #include "store/history_store.h"
@@ -260,8 +261,9 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Korvane for a team: a web app over the history store. Shows every tracked domain, its history and "
         "its analyses; admins add domains, which are analysed on a schedule by korvane-cli work processes "
-        "on any machine and by the server's own workers. A JSON API is under /api/v1 "
-        "(/api/v1/openapi.json describes it).\n\n")
+        "on any machine and by the server's own workers. Alerts of what is recorded go to the targets admins set "
+        "on /settings/alerts (webhooks of WeCom, DingTalk, Feishu, Slack or any JSON receiver, or mail through "
+        "/usr/sbin/sendmail). A JSON API is under /api/v1 (/api/v1/openapi.json describes it).\n\n")
         + kSubcommands);
     parser.addHelpOption();
     parser.addVersionOption();
@@ -462,12 +464,32 @@ int main(int argc, char *argv[])
             .arg(tls ? QStringLiteral("https") : QStringLiteral("http"), shownHost)
             .arg(listener->serverPort()));
 
-    // The schedule: due domains go into the queue, now and every 30 s.
+    // Alerts, as korvane-cli work --follow sends them: the targets set on /settings/alerts, each
+    // failed message tried again 1, 5 and 30 minutes later.
+    AlertDelivery::Settings alertSettings;
+    alertSettings.retryLater = true;
+    AlertDelivery alerts(store, alertSettings);
+    QObject::connect(&alerts, &AlertDelivery::tried,
+                     [](const QString &event, const QString &domain, const QString &target, bool delivered, int tries,
+                        bool willRetry, const QString &answer) {
+                         if (!delivered)
+                             err(QStringLiteral("the %1 alert of %2 to %3 was not delivered: %4 (try %5 of %6; %7)")
+                                     .arg(event, domain, target, answer)
+                                     .arg(tries)
+                                     .arg(AlertDelivery::kTries)
+                                     .arg(willRetry ? QStringLiteral("tried again later") : QStringLiteral("marked failed")));
+                     });
+    QObject::connect(&alerts, &AlertDelivery::problem, [](const QString &message) { err(message); });
+    workerSettings.alerts = &alerts;
+
+    // The schedule: due domains go into the queue, now and every 30 s; so do the alerts that
+    // are due, the server's own and those that korvane-cli runs elsewhere left undelivered.
     TrackedDomains tracked(store);
     QTimer schedule;
-    const auto queueDue = [&tracked] {
+    const auto queueDue = [&tracked, &alerts] {
         if (!tracked.queueDue())
             err(tracked.errorString());
+        alerts.sendPending(true);
     };
     QObject::connect(&schedule, &QTimer::timeout, queueDue);
     schedule.start(30000);
@@ -489,6 +511,8 @@ int main(int argc, char *argv[])
             return;
         listener->close();
         own.stop();
+        schedule.stop();
+        alerts.abandon(); // a message whose answer has not come stays pending, for the next sender
         drain.start(20);
     });
     QObject::connect(&drain, &QTimer::timeout, [&] {

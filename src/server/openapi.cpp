@@ -9,7 +9,7 @@ QJsonObject openApiDocument()
     static const QByteArray text = R"json({
 "openapi": "3.0.3",
 "info": {"title": "Korvane", "version": "1",
-  "description": "Tracked domains, their recorded analyses and the work queue. Every call needs Authorization: Bearer TOKEN (korvane-server token add NAME). Errors are {\"error\": \"...\"}."},
+  "description": "Tracked domains, their recorded analyses, the work queue and where alerts go. Every call needs Authorization: Bearer TOKEN (korvane-server token add NAME). Errors are {\"error\": \"...\"}."},
 "servers": [{"url": "/api/v1"}],
 "components": {
   "securitySchemes": {"token": {"type": "http", "scheme": "bearer"}},
@@ -24,6 +24,9 @@ QJsonObject openApiDocument()
         "rows": {"type": "array", "items": {"type": "object", "properties": {"site": {"type": "string"},
           "links": {"type": "integer"}, "latest_date": {"type": "string"}, "latest_date_iso": {"type": "string", "nullable": true},
           "latest_address": {"type": "string"}}}}}},
+    "AlertTarget": {"type": "object", "properties": {"id": {"type": "integer"}, "domain": {"type": "string", "nullable": true},
+      "address": {"type": "string", "description": "Keys and tokens masked: ...?key=ab12****"}, "format": {"type": "string"},
+      "secret": {"type": "string", "nullable": true, "description": "Masked"}}},
     "Domain": {"type": "object", "properties": {"domain": {"type": "string"}, "interval_hours": {"type": "integer"},
       "next_run": {"type": "string", "nullable": true}, "latest": {"allOf": [{"$ref": "#/components/schemas/Record"}], "nullable": true}}}
   },
@@ -65,6 +68,19 @@ QJsonObject openApiDocument()
         {"name": "from", "in": "query", "schema": {"type": "integer"}}, {"name": "to", "in": "query", "schema": {"type": "integer"}}],
       "responses": {"200": {"description": "The diff"}, "400": {"$ref": "#/components/responses/Error"},
         "404": {"$ref": "#/components/responses/Error"}, "422": {"$ref": "#/components/responses/Error"}}}
+  },
+  "/alerts/targets": {
+    "get": {"summary": "Where alerts go: for every domain (domain null) or for one; addresses and secrets masked",
+      "responses": {"200": {"description": "The targets", "content": {"application/json": {"schema": {"type": "array", "items": {"$ref": "#/components/schemas/AlertTarget"}}}}},
+        "401": {"$ref": "#/components/responses/Error"}}},
+    "post": {"summary": "Add a target (admins): a webhook URL or a mail address", "requestBody": {"required": true, "content": {"application/json": {"schema": {
+        "type": "object", "required": ["address"], "properties": {"address": {"type": "string"},
+        "format": {"type": "string", "enum": ["auto", "json", "wecom", "dingtalk", "feishu", "slack"], "default": "auto"},
+        "secret": {"type": "string", "description": "Signs DingTalk and Feishu messages"},
+        "domain": {"type": "string", "description": "Only this domain's alerts; none for every domain"}}}}}},
+      "responses": {"201": {"description": "Added (masked)", "content": {"application/json": {"schema": {"$ref": "#/components/schemas/AlertTarget"}}}},
+        "400": {"$ref": "#/components/responses/Error"}, "401": {"$ref": "#/components/responses/Error"},
+        "403": {"$ref": "#/components/responses/Error"}, "422": {"$ref": "#/components/responses/Error"}}}
   },
   "/queue": {
     "get": {"summary": "The queue, as korvane-cli queue status --format json", "responses": {"200": {"description":

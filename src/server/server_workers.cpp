@@ -77,6 +77,7 @@ void ServerWorkers::run(Worker &w)
     settings.store = &w.store;
     settings.worker = w.worker.get();
     settings.endsEventLoop = false;
+    settings.alerts = m_settings.alerts;
     w.run = new BatchRun(settings, *w.logic, w.view, *w.browser, *w.out, this);
     connect(w.run, &BatchRun::ended, this, [this, &w](int status) {
         w.run->deleteLater();

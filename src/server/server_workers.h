@@ -11,6 +11,8 @@
 
 namespace korvane {
 
+class AlertDelivery;
+
 // The server's own workers: each one is `korvane-cli work --follow` inside the server (the same
 // queue worker and batch run), with its own store connection and browser. After a refusal of
 // the engine a worker pauses, then goes on.
@@ -27,6 +29,9 @@ public:
         int refusalPauseMinutes = 30;
         int pollSeconds = 5;        // how often an empty queue is looked at again
         int leaseSeconds = 600;
+        // The server's alerts: each analysis recorded is handed to it, as korvane-cli work
+        // hands its own (none: no alerts).
+        AlertDelivery *alerts = nullptr;
     };
     ServerWorkers(int count, Settings settings, QObject *parent = nullptr);
     ~ServerWorkers() override;

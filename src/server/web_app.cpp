@@ -6,11 +6,14 @@
 #include "export/exporter.h"
 #include "export/html_report.h"
 #include "export/markup.h"
+#include "notify/alert_formats.h"
+#include "notify/masking.h"
 #include "openapi.h"
 #include "records.h"
 #include "store/accounts.h"
 #include "store/history_format.h"
 #include "store/history_store.h"
+#include "store/outbox.h"
 #include "store/tracked_domains.h"
 #include "store/work_queue.h"
 
@@ -322,7 +325,7 @@ HttpResponse WebApp::route(const HttpRequest &request)
     const Visitor visitor{session->user, (*user)->role, session->csrf};
 
     // Which routes there are, and which methods each takes.
-    enum class Route { None, Dashboard, Logout, Add, Domain, DomainAction, Analysis, Download, Diff, Queue };
+    enum class Route { None, Dashboard, Logout, Add, Domain, DomainAction, Analysis, Download, Diff, Queue, Alerts, AlertRemove };
     Route which = Route::None;
     const qsizetype n = segments.size();
     if (n == 0)
@@ -343,13 +346,16 @@ HttpResponse WebApp::route(const HttpRequest &request)
         which = Route::Diff;
     else if (segments.at(0) == QLatin1String("queue") && n == 1)
         which = Route::Queue;
+    else if (segments.at(0) == QLatin1String("settings") && n >= 2 && segments.at(1) == QLatin1String("alerts"))
+        which = n == 2 ? Route::Alerts : n == 3 && segments.at(2) == QLatin1String("remove") ? Route::AlertRemove : Route::None;
     if (which == Route::None)
         return page(visitor, 404, QStringLiteral("未找到"), QStringLiteral("<h1>未找到该页面</h1>\n"));
 
-    const bool changes = which == Route::Logout || which == Route::DomainAction
-        || (which == Route::Add && method == "POST");
-    const bool takesPost = which == Route::Logout || which == Route::Add || which == Route::DomainAction;
-    const bool takesGet = which != Route::Logout && which != Route::DomainAction;
+    const bool changes = which == Route::Logout || which == Route::DomainAction || which == Route::AlertRemove
+        || ((which == Route::Add || which == Route::Alerts) && method == "POST");
+    const bool takesPost = which == Route::Logout || which == Route::Add || which == Route::DomainAction
+        || which == Route::Alerts || which == Route::AlertRemove;
+    const bool takesGet = which != Route::Logout && which != Route::DomainAction && which != Route::AlertRemove;
     if (!((method == "GET" && takesGet) || (method == "HEAD" && takesGet) || (method == "POST" && takesPost)))
         return textResponse(405, QStringLiteral("method not allowed"));
     if (method == "POST") {
@@ -372,6 +378,9 @@ HttpResponse WebApp::route(const HttpRequest &request)
     case Route::Download: return download(segments.at(1), segments.at(2));
     case Route::Diff: return diffPage(request, visitor);
     case Route::Queue: return queuePage(visitor);
+    case Route::Alerts:
+        return method == "POST" ? addAlertTarget(request, visitor) : alertsPage(visitor, 200, QString());
+    case Route::AlertRemove: return removeAlertTarget(request, visitor);
     case Route::Logout:
     case Route::None: break;
     }
@@ -393,7 +402,8 @@ HttpResponse WebApp::page(const Visitor &visitor, int status, const QString &tit
     out += esc(title) + QStringLiteral(" · Korvane</title>\n<style>") + htmlStyleSheet() + serverStyle()
         + QStringLiteral("</style>\n</head>\n<body>\n");
     if (!visitor.user.isEmpty()) {
-        out += QStringLiteral("<nav class=\"top\"><a href=\"/\">仪表盘</a><a href=\"/queue\">队列</a>");
+        out += QStringLiteral("<nav class=\"top\"><a href=\"/\">仪表盘</a><a href=\"/queue\">队列</a>"
+                              "<a href=\"/settings/alerts\">提醒设置</a>");
         if (visitor.admin())
             out += QStringLiteral("<a href=\"/domains/add\">添加域名</a>");
         out += QStringLiteral("<form method=\"post\" action=\"/logout\"><span>") + esc(visitor.user)
@@ -957,6 +967,194 @@ HttpResponse WebApp::queuePage(const Visitor &visitor)
 // ---------------------------------------------------------------------------------------------
 // The JSON API
 
+// ---------------------------------------------------------------------------------------------
+// Alert targets: where the alerts of every domain, or of one, are sent. Shown only masked.
+
+namespace {
+
+constexpr qsizetype kMaxTargetAddress = 2048;
+constexpr qsizetype kMaxTargetSecret = 256;
+
+// A target as typed on the page or posted to the API, checked as korvane-cli checks --notify
+// and --mail-to; when it is not valid, why, for the page (Chinese) and for the API.
+struct CheckedTarget
+{
+    std::optional<AlertTarget> target;
+    QString reason;
+    QString apiReason;
+};
+
+CheckedTarget checkTarget(const QString &addressText, const QString &formatText, const QString &secretText,
+                          const QString &domainText)
+{
+    const QString address = addressText.trimmed();
+    const QString format = formatText.trimmed().isEmpty() ? QStringLiteral("auto") : formatText.trimmed();
+    const QString secret = secretText.trimmed();
+    const QString domain = domainText.trimmed();
+    const auto refused = [](const QString &reason, const QString &apiReason) { return CheckedTarget{std::nullopt, reason, apiReason}; };
+    if (address.isEmpty())
+        return refused(QStringLiteral("请填写网址或邮件地址。"), QStringLiteral("\"address\" is missing"));
+    if (address.size() > kMaxTargetAddress || secret.size() > kMaxTargetSecret)
+        return refused(QStringLiteral("地址或签名密钥过长。"), QStringLiteral("the address or the secret is too long"));
+    if (format != QLatin1String("auto") && (format == QLatin1String("mail") || !isWebhookFormat(format)))
+        return refused(QStringLiteral("格式须为 auto、json、wecom、dingtalk、feishu 或 slack。"),
+                       QStringLiteral("\"format\" takes auto, json, wecom, dingtalk, feishu or slack"));
+    QString error;
+    std::optional<AlertTarget> target;
+    if (!address.contains(QLatin1String("://")) && address.contains(QLatin1Char('@'))) {
+        if (format != QLatin1String("auto"))
+            return refused(QStringLiteral("邮件地址不取消息格式（请选 auto）。"), QStringLiteral("a mail address takes the format auto"));
+        target = mailTarget(address, &error);
+        if (!target)
+            return refused(QStringLiteral("不是有效的邮件地址。"), QStringLiteral("not a mail address such as team@example.com"));
+    } else {
+        target = webhookTarget(address, format, secret, &error);
+        if (!target)
+            return refused(QStringLiteral("网址须以 http:// 或 https:// 开头并含主机名；邮件地址须含“@”。"),
+                           QStringLiteral("\"address\" takes an http:// or https:// address, or a mail address"));
+    }
+    if (!secret.isEmpty() && target->secret.isEmpty())
+        return refused(QStringLiteral("签名密钥只用于钉钉和飞书机器人。"), QStringLiteral("a secret signs DingTalk and Feishu messages only"));
+    if (!domain.isEmpty()) {
+        const CheckedDomain checked = checkDomain(domain);
+        if (!checked.reason.isEmpty())
+            return refused(QStringLiteral("域名无效：") + checked.reason, QStringLiteral("\"domain\": ") + checked.reason);
+        target->domain = checked.domain;
+    }
+    return {target, QString(), QString()};
+}
+
+// A stored target as the API shows it: its address and secret masked.
+QJsonObject targetJson(const AlertTarget &t)
+{
+    return {{QStringLiteral("id"), t.id},
+            {QStringLiteral("domain"), t.domain.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(t.domain)},
+            {QStringLiteral("address"), maskedAddress(t.address)},
+            {QStringLiteral("format"), t.format},
+            {QStringLiteral("secret"), t.secret.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(maskSecret(t.secret))}};
+}
+
+QString formatChoice(const QString &chosen)
+{
+    QString out;
+    for (const char *name : {"auto", "json", "wecom", "dingtalk", "feishu", "slack"})
+        out += QStringLiteral("<option%1>%2</option>")
+                   .arg(chosen == QLatin1String(name) ? QStringLiteral(" selected") : QString(), QLatin1String(name));
+    return out;
+}
+
+} // namespace
+
+HttpResponse WebApp::alertsPage(const Visitor &visitor, int status, const QString &message, const QString &format,
+                                const QString &domain)
+{
+    Outbox outbox(m_store);
+    const auto targets = outbox.targets();
+    if (!targets)
+        return storeFailure(outbox.errorString(), false);
+    QString body = QStringLiteral("<h1>提醒设置</h1>\n") + message
+        + QStringLiteral("<p>域名新增或失去外链站点、连续分析失败及恢复时，服务器的分析结果会发送到下列地址。"
+                         "密钥只显示开头。</p>\n");
+    if (targets->isEmpty()) {
+        body += QStringLiteral("<p id=\"no-targets\">尚未设置提醒地址。</p>\n");
+    } else {
+        body += QStringLiteral("<table id=\"targets\">\n<thead><tr><th>范围</th><th>地址</th><th>格式</th><th>签名密钥</th>")
+            + (visitor.admin() ? QStringLiteral("<th></th>") : QString()) + QStringLiteral("</tr></thead>\n<tbody>\n");
+        for (const AlertTarget &t : *targets) {
+            body += QStringLiteral("<tr><td>") + (t.domain.isEmpty() ? QStringLiteral("全部域名") : esc(t.domain))
+                + QStringLiteral("</td><td>") + esc(maskedAddress(t.address)) + QStringLiteral("</td><td>") + esc(t.format)
+                + QStringLiteral("</td><td>") + (t.secret.isEmpty() ? QStringLiteral("—") : esc(maskSecret(t.secret)))
+                + QStringLiteral("</td>");
+            if (visitor.admin())
+                body += QStringLiteral("<td><form class=\"inline\" method=\"post\" action=\"/settings/alerts/remove\">"
+                                       "<input type=\"hidden\" name=\"id\" value=\"")
+                    + digits(t.id) + QStringLiteral("\"><input type=\"hidden\" name=\"csrf\" value=\"") + QString::fromLatin1(visitor.csrf)
+                    + QStringLiteral("\"><button type=\"submit\">删除</button></form></td>");
+            body += QStringLiteral("</tr>\n");
+        }
+        body += QStringLiteral("</tbody>\n</table>\n");
+    }
+    if (visitor.admin()) {
+        // The address and the secret are never put back into the form: they may hold a key.
+        body += QStringLiteral("<h2>添加提醒地址</h2>\n<form method=\"post\" action=\"/settings/alerts\" id=\"add-target\">\n"
+                               "<p><label>网址或邮件地址 <input name=\"address\" size=\"60\" required></label></p>\n"
+                               "<p><label>格式 <select name=\"format\">")
+            + formatChoice(format)
+            + QStringLiteral("</select></label>（auto：按网址的主机选企业微信、钉钉、飞书或 Slack，其余为 json）</p>\n"
+                             "<p><label>签名密钥（钉钉、飞书加签，可不填） <input name=\"secret\" type=\"password\" autocomplete=\"off\"></label></p>\n"
+                             "<p><label>只用于域名（不填：全部域名） <input name=\"domain\" value=\"")
+            + esc(domain) + QStringLiteral("\"></label></p>\n<input type=\"hidden\" name=\"csrf\" value=\"") + QString::fromLatin1(visitor.csrf)
+            + QStringLiteral("\">\n<p><button type=\"submit\">添加</button></p>\n</form>\n");
+    }
+    return page(visitor, status, QStringLiteral("提醒设置"), body);
+}
+
+HttpResponse WebApp::addAlertTarget(const HttpRequest &request, const Visitor &visitor)
+{
+    const QUrlQuery form = formOf(request);
+    const QString format = field(form, QStringLiteral("format"));
+    const QString domain = field(form, QStringLiteral("domain"));
+    const CheckedTarget checked = checkTarget(field(form, QStringLiteral("address")), format,
+                                              field(form, QStringLiteral("secret")), domain);
+    if (!checked.target)
+        return alertsPage(visitor, 422, QStringLiteral("<p class=\"error\">未添加：") + esc(checked.reason) + QStringLiteral("</p>\n"),
+                          format, domain);
+    Outbox outbox(m_store);
+    if (!outbox.addTarget(*checked.target))
+        return storeFailure(outbox.errorString(), false);
+    return alertsPage(visitor, 200, QStringLiteral("<p class=\"ok\">已添加 ") + esc(maskedAddress(checked.target->address))
+                                        + QStringLiteral("。</p>\n"));
+}
+
+HttpResponse WebApp::removeAlertTarget(const HttpRequest &request, const Visitor &visitor)
+{
+    const auto id = idNamed(field(formOf(request), QStringLiteral("id")));
+    if (!id)
+        return alertsPage(visitor, 400, QStringLiteral("<p class=\"error\">未删除：编号无效。</p>\n"));
+    Outbox outbox(m_store);
+    const auto removed = outbox.removeTarget(*id);
+    if (!removed)
+        return storeFailure(outbox.errorString(), false);
+    if (!*removed)
+        return alertsPage(visitor, 404, QStringLiteral("<p class=\"error\">未删除：没有这个提醒地址。</p>\n"));
+    return alertsPage(visitor, 200, QStringLiteral("<p class=\"ok\">已删除。</p>\n"));
+}
+
+HttpResponse WebApp::apiAlertTargets(const HttpRequest &request)
+{
+    Outbox outbox(m_store);
+    if (request.method == "GET") {
+        const auto targets = outbox.targets();
+        if (!targets)
+            return storeFailure(outbox.errorString(), true);
+        QJsonArray array;
+        for (const AlertTarget &t : *targets)
+            array.append(targetJson(t));
+        return jsonResponse(200, QJsonDocument(array));
+    }
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(request.body, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        return jsonError(400, QStringLiteral("the body is not a JSON object"));
+    const QJsonObject object = document.object();
+    QString fields[4];
+    const char *names[4] = {"address", "format", "secret", "domain"};
+    for (int i = 0; i < 4; ++i) {
+        const QJsonValue value = object.value(QLatin1String(names[i]));
+        if (!value.isUndefined() && !value.isNull() && !value.isString())
+            return jsonError(400, QStringLiteral("\"%1\" must be a string").arg(QLatin1String(names[i])));
+        fields[i] = value.toString();
+    }
+    CheckedTarget checked = checkTarget(fields[0], fields[1], fields[2], fields[3]);
+    if (!checked.target)
+        return jsonError(422, checked.apiReason);
+    const auto id = outbox.addTarget(*checked.target);
+    if (!id)
+        return storeFailure(outbox.errorString(), true);
+    checked.target->id = *id;
+    return jsonResponse(201, QJsonDocument(targetJson(*checked.target)));
+}
+
 HttpResponse WebApp::api(const HttpRequest &request, const QStringList &segments)
 {
     // Every call names its user by a token.
@@ -988,6 +1186,13 @@ HttpResponse WebApp::api(const HttpRequest &request, const QStringList &segments
         if (!allow({"GET"}))
             return notAllowed();
         return jsonResponse(200, QJsonDocument(openApiDocument()));
+    }
+    if (s == QStringList{QStringLiteral("alerts"), QStringLiteral("targets")}) {
+        if (!allow({"GET", "POST"}))
+            return notAllowed();
+        if (method == "POST" && !admin)
+            return forbidden();
+        return apiAlertTargets(request);
     }
     if (s == QStringList{QStringLiteral("queue")}) {
         if (!allow({"GET"}))

@@ -81,6 +81,11 @@ private:
     HttpResponse download(const QString &idText, const QString &format);
     HttpResponse diffPage(const HttpRequest &request, const Visitor &visitor);
     HttpResponse queuePage(const Visitor &visitor);
+    HttpResponse alertsPage(const Visitor &visitor, int status, const QString &message,
+                            const QString &format = QStringLiteral("auto"), const QString &domain = QString());
+    HttpResponse addAlertTarget(const HttpRequest &request, const Visitor &visitor);
+    HttpResponse removeAlertTarget(const HttpRequest &request, const Visitor &visitor);
+    HttpResponse apiAlertTargets(const HttpRequest &request); // a POST from an admin
     HttpResponse storeFailure(const QString &error, bool json);
     HttpResponse page(const Visitor &visitor, int status, const QString &title, const QString &body,
                       bool withScript = false, const QString &head = QString());

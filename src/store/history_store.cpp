@@ -301,6 +301,42 @@ QStringList schemaStep(int version, bool server)
                            " next_run TEXT,"
                            " added_at TEXT NOT NULL)"),
         };
+    case 5:
+        // Alerts: where they go (for every domain, or for one), and the outbox every message
+        // passes through before it is sent. A message carries a copy of its target, so that a
+        // target given on the command line needs no row, and a removed one still shows.
+        return {
+            QStringLiteral("CREATE TABLE alert_targets ("
+                           " id %1,"
+                           " domain TEXT,"
+                           " address TEXT NOT NULL,"
+                           " format TEXT NOT NULL,"
+                           " secret TEXT,"
+                           " added_at TEXT NOT NULL)")
+                .arg(idColumnType(server)),
+            QStringLiteral("CREATE TABLE outbox ("
+                           " id %1,"
+                           " event_id TEXT NOT NULL,"
+                           " event TEXT NOT NULL,"
+                           " domain TEXT NOT NULL,"
+                           " analysis_id BIGINT NOT NULL,"
+                           " target_id BIGINT,"
+                           " target_domain TEXT,"
+                           " address TEXT NOT NULL,"
+                           " format TEXT NOT NULL,"
+                           " secret TEXT,"
+                           " payload TEXT NOT NULL,"
+                           " state TEXT NOT NULL,"
+                           " tries INTEGER NOT NULL DEFAULT 0,"
+                           " created_at TEXT NOT NULL,"
+                           " next_try_at TEXT NOT NULL,"
+                           " last_try_at TEXT,"
+                           " last_answer TEXT,"
+                           " claimed_until TEXT)")
+                .arg(idColumnType(server)),
+            QStringLiteral("CREATE INDEX outbox_state_due ON outbox (state, next_try_at)"),
+            QStringLiteral("CREATE INDEX outbox_domain_event ON outbox (domain, event, analysis_id)"),
+        };
     default:
         return {};
     }
@@ -609,7 +645,8 @@ bool HistoryStore::checkOurs(const QString &connection)
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM analyses")) || !query.next()
         || !query.exec(QStringLiteral("SELECT COUNT(*) FROM sites WHERE analysis_id = 0")) || !query.next()
-        || (m_version >= 2 && (!query.exec(QStringLiteral("SELECT COUNT(*) FROM queue WHERE id = 0")) || !query.next())))
+        || (m_version >= 2 && (!query.exec(QStringLiteral("SELECT COUNT(*) FROM queue WHERE id = 0")) || !query.next()))
+        || (m_version >= 5 && (!query.exec(QStringLiteral("SELECT COUNT(*) FROM outbox WHERE id = 0")) || !query.next())))
         return fail(notOurs(m_path, sqlError(query.lastError())));
     return true;
 }

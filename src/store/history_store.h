@@ -32,8 +32,8 @@ public:
     // The version of the tables this program writes and reads. Stores of earlier versions are
     // upgraded when opened for writing; stores of later ones are refused. Version 2 added the
     // work queue; version 3 the failure column of analyses; version 4 the web server's users,
-    // tokens and tracked domains.
-    static constexpr int kSchemaVersion = 4;
+    // tokens and tracked domains; version 5 the alert targets and the outbox.
+    static constexpr int kSchemaVersion = 5;
 
     HistoryStore();
     ~HistoryStore();
@@ -108,6 +108,7 @@ private:
     friend class WorkQueue;
     friend class Accounts;
     friend class TrackedDomains;
+    friend class Outbox;
 
     bool fail(const QString &message);
     bool openAt(const QString &path, Access access);

@@ -189,7 +189,8 @@ WorkQueue::Kept WorkQueue::renew(const Item &item, const QString &worker, int le
     return query.numRowsAffected() > 0 ? Kept::Yes : Kept::LeaseLost;
 }
 
-WorkQueue::Kept WorkQueue::finish(const Item &item, const QString &worker, const FinishedAnalysis &analysis)
+WorkQueue::Kept WorkQueue::finish(const Item &item, const QString &worker, const FinishedAnalysis &analysis,
+                                  qint64 *recordedId)
 {
     const QString what = QStringLiteral("record %1").arg(item.domain);
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
@@ -217,6 +218,8 @@ WorkQueue::Kept WorkQueue::finish(const Item &item, const QString &worker, const
     }
     if (!transaction.commit())
         return failed(what, transaction.error());
+    if (recordedId)
+        *recordedId = *id;
     return Kept::Yes;
 }
 
@@ -237,7 +240,8 @@ std::optional<qint64> WorkQueue::prune(const std::optional<QDateTime> &before)
     return query.numRowsAffected();
 }
 
-WorkQueue::Kept WorkQueue::putBack(const Item &item, const QString &worker, const FinishedAnalysis *refusedAnalysis)
+WorkQueue::Kept WorkQueue::putBack(const Item &item, const QString &worker, const FinishedAnalysis *refusedAnalysis,
+                                   qint64 *recordedId)
 {
     const QString what = QStringLiteral("put %1 back in the queue").arg(item.domain);
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
@@ -245,9 +249,12 @@ WorkQueue::Kept WorkQueue::putBack(const Item &item, const QString &worker, cons
     if (!transaction.isOpen())
         return failed(what, transaction.error());
     QString error;
-    if (refusedAnalysis
-        && !m_store.insertAnalysis(storedAnalysisOf(*refusedAnalysis), storedSitesOf(*refusedAnalysis), &error))
-        return failed(what, error);
+    std::optional<qint64> refusedId;
+    if (refusedAnalysis) {
+        refusedId = m_store.insertAnalysis(storedAnalysisOf(*refusedAnalysis), storedSitesOf(*refusedAnalysis), &error);
+        if (!refusedId)
+            return failed(what, error);
+    }
     const int refusals = refusedAnalysis ? 1 : 0;
     {
         // The refusals this entry met before, which go with it.
@@ -293,6 +300,8 @@ WorkQueue::Kept WorkQueue::putBack(const Item &item, const QString &worker, cons
     }
     if (!transaction.commit())
         return failed(what, transaction.error());
+    if (recordedId && refusedId)
+        *recordedId = *refusedId;
     return Kept::Yes;
 }
 

@@ -66,11 +66,14 @@ public:
                const QDateTime &now = QDateTime::currentDateTimeUtc());
     // Records the analysis and marks the item done with it, in one transaction. LeaseLost (and
     // nothing recorded) when the item is no longer this worker's.
-    Kept finish(const Item &item, const QString &worker, const FinishedAnalysis &analysis);
+    // The analysis's id goes to *recordedId when one is given.
+    Kept finish(const Item &item, const QString &worker, const FinishedAnalysis &analysis,
+                qint64 *recordedId = nullptr);
     // Puts the item back as waiting (a refusal, when `analysis` is given, is counted and the
     // analysis recorded, in the same transaction). LeaseLost when it was no longer this
     // worker's (then nothing is recorded).
-    Kept putBack(const Item &item, const QString &worker, const FinishedAnalysis *refusedAnalysis);
+    Kept putBack(const Item &item, const QString &worker, const FinishedAnalysis *refusedAnalysis,
+                 qint64 *recordedId = nullptr);
 
     // Removes the done entries that finished before `before` (every done entry when nullopt);
     // never a waiting or working one, nor any recorded analysis. How many it removed.

@@ -3,7 +3,9 @@
 #include "fake_engine.h"
 #include "store/accounts.h"
 #include "store/history_store.h"
+#include "store/outbox.h"
 #include "store/work_queue.h"
+#include "webhook_receiver.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -13,6 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <csignal>
 
@@ -28,6 +33,7 @@ private slots:
     void refusals();
     void sigtermPutsBack();
     void workersAnalyseAndPauseAfterRefusal();
+    void workersChangeReachesWebhook();
     void tls();
 };
 
@@ -147,6 +153,52 @@ void TestServerProcess::workersAnalyseAndPauseAfterRefusal()
     QCOMPARE(counts->working, 0);
     for (const HttpTestServer::Request &request : engine.server().requests())
         QVERIFY2(!request.target.contains("b.cn"), request.target.constData());
+}
+
+void TestServerProcess::workersChangeReachesWebhook()
+{
+    // A domain analysed twice by the server's own worker, the engine's sites changed between:
+    // the change goes through the outbox to the target set for every domain.
+    WebhookReceiver receiver;
+    QVERIFY(receiver.start());
+    FakeEngine engine;
+    QVERIFY(engine.start());
+    EngineDomain before;
+    before.sites = 3;
+    engine.setDomain(QStringLiteral("a.cn"), before);
+    QTemporaryDir dir;
+    const QString store = dir.filePath(QStringLiteral("h.sqlite"));
+    HistoryStore s;
+    QVERIFY(s.open(store, HistoryStore::Access::ReadWrite));
+    QVERIFY(Accounts(s).addUser(QStringLiteral("ann"), QStringLiteral("admin"), QStringLiteral("$argon2id$x")).value());
+    AlertTarget target;
+    target.address = receiver.url(QStringLiteral("/hook?key=0123456789abcdef"));
+    target.format = QStringLiteral("json");
+    QVERIFY(Outbox(s).addTarget(target));
+    WorkQueue queue(s);
+    QVERIFY(queue.add({QStringLiteral("a.cn")}));
+    QProcess server;
+    server.start(QStringLiteral(KORVANE_SERVER),
+                 QStringList{QStringLiteral("--store"), store, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                             QStringLiteral("--delay"), QStringLiteral("0"), QStringLiteral("--engine"), engine.origin()});
+    QVERIFY(server.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(queue.counts()->done, 1, 30000);
+    QCOMPARE(receiver.count(), 0); // a first analysis changes nothing
+    EngineDomain after;
+    after.sites = 5;
+    engine.setDomain(QStringLiteral("a.cn"), after);
+    QVERIFY(queue.add({QStringLiteral("a.cn")}));
+    QTRY_COMPARE_WITH_TIMEOUT(receiver.count(), 1, 30000);
+    const QJsonObject event = QJsonDocument::fromJson(receiver.lastBody()).object();
+    QCOMPARE(event.value(QStringLiteral("event")).toString(), QStringLiteral("changed"));
+    QCOMPARE(event.value(QStringLiteral("domain")).toString(), QStringLiteral("a.cn"));
+    QCOMPARE(event.value(QStringLiteral("new")).toArray().size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(Outbox(s).recent(5)->constFirst().state, kOutboxDelivered, 10000);
+    ::kill(pid_t(server.processId()), SIGTERM);
+    QVERIFY(server.waitForFinished(10000));
+    QCOMPARE(server.exitCode(), 0);
+    QCOMPARE(receiver.count(), 1);
+    QCOMPARE(Outbox(s).recent(5)->size(), 1);
 }
 
 void TestServerProcess::tls()

@@ -11,6 +11,7 @@
 #include "server/web_app.h"
 #include "store/accounts.h"
 #include "store/history_store.h"
+#include "store/outbox.h"
 #include "store/tracked_domains.h"
 #include "store/work_queue.h"
 
@@ -36,6 +37,9 @@ namespace {
 
 const QString kHostile = QStringLiteral("<script>alert(1)</script>.evil.cn");
 const QString kPassword = QStringLiteral("correct horse 9");
+// The stored alert target's access token and signing secret: never shown in full.
+const QString kWebhookToken = QStringLiteral("tok3n0123456789abcdef0123456789");
+const QString kSigningSecret = QStringLiteral("SECsigning0123456789abcdef");
 
 StoredAnalysis analysisOf(const QString &domain, int day, qint64 sites)
 {
@@ -76,6 +80,7 @@ private slots:
     void longHeaders();
     void api_data();
     void api();
+    void formToken_data();
     void formToken();
     void loginLimit_data();
     void loginLimit();
@@ -93,6 +98,8 @@ private slots:
     void downloadsAreTheCliExport_data();
     void downloadsAreTheCliExport();
     void passwordNeverShown();
+    void alertSecretsNeverShown_data();
+    void alertSecretsNeverShown();
     void overSocket();
 
 private:
@@ -133,6 +140,11 @@ void TestWebApp::init()
     QVERIFY(tracked.track({QStringLiteral("a.cn")}, 24));
     QVERIFY(m_store->record(analysisOf(QStringLiteral("a.cn"), 0, 1), sitesOf({QStringLiteral("x.cn")})));
     m_analysisId = m_store->record(analysisOf(QStringLiteral("a.cn"), 1, 2), sitesOf({kHostile, QStringLiteral("y.cn")})).value();
+    AlertTarget target;
+    target.address = QStringLiteral("https://oapi.dingtalk.com/robot/send?access_token=") + kWebhookToken;
+    target.format = QStringLiteral("dingtalk");
+    target.secret = kSigningSecret;
+    QCOMPARE(Outbox(*m_store).addTarget(target), std::optional<qint64>(1));
     m_now = QDateTime(QDate(2026, 4, 1), QTime(12, 0), Qt::UTC);
     m_app = std::make_unique<WebApp>(*m_store, [this] { return m_now; });
 }
@@ -196,6 +208,9 @@ QString TestWebApp::snapshot()
     const auto counts = queue.counts(m_now).value();
     text += QStringLiteral("q%1/%2;").arg(counts.waiting).arg(counts.working);
     text += QString::number(m_store->analyses(QStringLiteral("a.cn"))->size());
+    const QList<AlertTarget> targets = Outbox(*m_store).targets().value();
+    for (const AlertTarget &t : targets)
+        text += QStringLiteral(";%1 %2 %3 %4 %5").arg(t.id).arg(t.domain, t.address, t.format, t.secret);
     return text;
 }
 
@@ -243,6 +258,16 @@ void TestWebApp::routes_data()
         {"GET of an action", "GET", QStringLiteral("/domains/a.cn/analyse"), {}, 303, 405, 405},
         {"DELETE of the dashboard", "DELETE", QStringLiteral("/"), {}, 303, 405, 405},
         {"unknown page", "GET", QStringLiteral("/nothing"), {}, 303, 404, 404},
+        {"alert settings", "GET", QStringLiteral("/settings/alerts"), {}, 303, 200, 200},
+        {"add an alert target", "POST", QStringLiteral("/settings/alerts"), "address=https%3A%2F%2Fhooks.slack.com%2Fservices%2FT1%2FB2%2Fxyz0123456789xyz0123&domain=a.cn", 303, 403, 200},
+        {"add a mail target", "POST", QStringLiteral("/settings/alerts"), "address=seo%40example.com", 303, 403, 200},
+        {"add a target that is no URL", "POST", QStringLiteral("/settings/alerts"), "address=ftp%3A%2F%2Fx.cn%2Fh", 303, 403, 422},
+        {"add a target of an unknown format", "POST", QStringLiteral("/settings/alerts"), "address=https%3A%2F%2Fx.cn%2Fh&format=xml", 303, 403, 422},
+        {"add a secret that signs nothing", "POST", QStringLiteral("/settings/alerts"), "address=https%3A%2F%2Fx.cn%2Fh&secret=abc", 303, 403, 422},
+        {"add a target for an invalid domain", "POST", QStringLiteral("/settings/alerts"), "address=https%3A%2F%2Fx.cn%2Fh&domain=x%20y", 303, 403, 422},
+        {"remove an alert target", "POST", QStringLiteral("/settings/alerts/remove"), "id=1", 303, 403, 200},
+        {"remove an unknown alert target", "POST", QStringLiteral("/settings/alerts/remove"), "id=999", 303, 403, 404},
+        {"GET of the removal", "GET", QStringLiteral("/settings/alerts/remove"), {}, 303, 405, 405},
         {"oversized body", "POST", QStringLiteral("/domains/add"), QByteArray(WebApp::kMaxBody + 1, 'a'), 413, 413, 413},
     };
     for (const auto &row : rows) {
@@ -310,6 +335,16 @@ void TestWebApp::api_data()
     QTest::newRow("openapi") << viewer << QByteArray("GET") << QStringLiteral("/api/v1/openapi.json") << QByteArray() << 200;
     QTest::newRow("unknown route") << viewer << QByteArray("GET") << QStringLiteral("/api/v1/nothing") << QByteArray() << 404;
     QTest::newRow("climbing path") << viewer << QByteArray("GET") << QStringLiteral("/api/v1/domains/../queue") << QByteArray() << 400;
+    QTest::newRow("alert targets") << viewer << QByteArray("GET") << QStringLiteral("/api/v1/alerts/targets") << QByteArray() << 200;
+    QTest::newRow("alert targets without token") << QString() << QByteArray("GET") << QStringLiteral("/api/v1/alerts/targets") << QByteArray() << 401;
+    QTest::newRow("add an alert target, viewer") << viewer << QByteArray("POST") << QStringLiteral("/api/v1/alerts/targets") << QByteArray(R"({"address":"https://x.cn/h"})") << 403;
+    QTest::newRow("add an alert target, no token") << QString() << QByteArray("POST") << QStringLiteral("/api/v1/alerts/targets") << QByteArray(R"({"address":"https://x.cn/h"})") << 401;
+    QTest::newRow("add an alert target") << admin << QByteArray("POST") << QStringLiteral("/api/v1/alerts/targets")
+                                         << QByteArray(R"({"address":"https://open.feishu.cn/open-apis/bot/v2/hook/0123456789abcdef0123","secret":"feishu-secret-0123","domain":"a.cn"})") << 201;
+    QTest::newRow("add an alert target, not a URL") << admin << QByteArray("POST") << QStringLiteral("/api/v1/alerts/targets") << QByteArray(R"({"address":"x.cn/h"})") << 422;
+    QTest::newRow("add an alert target, unknown format") << admin << QByteArray("POST") << QStringLiteral("/api/v1/alerts/targets") << QByteArray(R"({"address":"https://x.cn/h","format":"xml"})") << 422;
+    QTest::newRow("add an alert target, address not a string") << admin << QByteArray("POST") << QStringLiteral("/api/v1/alerts/targets") << QByteArray(R"({"address":1})") << 400;
+    QTest::newRow("delete alert targets") << admin << QByteArray("DELETE") << QStringLiteral("/api/v1/alerts/targets") << QByteArray() << 405;
 }
 
 void TestWebApp::longHeaders_data()
@@ -359,8 +394,15 @@ void TestWebApp::api()
     }
     if (status == 422 && target.endsWith(QLatin1String("/domains")))
         QCOMPARE(json.object().value(QStringLiteral("lines")).toArray().first().toObject().value(QStringLiteral("line")).toInt(), 2);
-    if (status == 201)
+    if (status == 201 && target.endsWith(QLatin1String("/domains")))
         QCOMPARE(json.object().value(QStringLiteral("added")).toArray(), QJsonArray{QStringLiteral("b.cn")});
+    if (status == 201 && target.endsWith(QLatin1String("/alerts/targets"))) {
+        // Stored in full, answered masked.
+        QCOMPARE(json.object().value(QStringLiteral("secret")).toString(), QStringLiteral("feis****"));
+        QCOMPARE(Outbox(*m_store).targets(QStringLiteral("a.cn")).value().constLast().secret, QStringLiteral("feishu-secret-0123"));
+    }
+    if (target.endsWith(QLatin1String("/openapi.json")) && status == 200)
+        QVERIFY(json.object().value(QStringLiteral("paths")).toObject().contains(QStringLiteral("/alerts/targets")));
     if (target.contains(QLatin1String("/analyses/")) && status == 200) {
         // The CLI's record, with the store's id.
         const QJsonObject record = json.object();
@@ -370,23 +412,39 @@ void TestWebApp::api()
     }
 }
 
+void TestWebApp::formToken_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("add domains") << QStringLiteral("/domains/add") << QByteArray("domains=b.cn");
+    QTest::newRow("add an alert target") << QStringLiteral("/settings/alerts") << QByteArray("address=https%3A%2F%2Fx.cn%2Fh");
+    QTest::newRow("remove an alert target") << QStringLiteral("/settings/alerts/remove") << QByteArray("id=1");
+}
+
 void TestWebApp::formToken()
 {
+    QFETCH(QString, target);
+    QFETCH(QByteArray, body);
     const auto [session, csrf] = signIn(QStringLiteral("ann"));
     QVERIFY(!csrf.isEmpty());
     const QString before = snapshot();
     QByteArray altered = csrf;
     altered[0] = altered.at(0) == '0' ? '1' : '0';
-    const QList<QByteArray> bodies = {QByteArray("domains=b.cn"), QByteArray("domains=b.cn&csrf="), "domains=b.cn&csrf=" + altered};
-    for (const QByteArray &body : bodies) {
-        const HttpResponse refused = m_app->handle(request("POST", QStringLiteral("/domains/add"), session, body));
+    const QList<QByteArray> bodies = {body, body + "&csrf=", body + "&csrf=" + altered};
+    for (const QByteArray &refusedBody : bodies) {
+        const HttpResponse refused = m_app->handle(request("POST", target, session, refusedBody));
         QCOMPARE(refused.status, 403);
         QCOMPARE(snapshot(), before);
     }
+    // A viewer's POST, with its own form token, changes nothing either.
+    const auto viewer = signIn(QStringLiteral("vic"));
+    QCOMPARE(m_app->handle(request("POST", target, viewer.first, body + "&csrf=" + viewer.second)).status, 403);
+    QCOMPARE(snapshot(), before);
     // Another session's token is refused too; its own is taken.
     const auto other = signIn(QStringLiteral("ann"));
-    QCOMPARE(m_app->handle(request("POST", QStringLiteral("/domains/add"), session, "domains=b.cn&csrf=" + other.second)).status, 403);
-    QCOMPARE(m_app->handle(request("POST", QStringLiteral("/domains/add"), session, "domains=b.cn&csrf=" + csrf)).status, 200);
+    QCOMPARE(m_app->handle(request("POST", target, session, body + "&csrf=" + other.second)).status, 403);
+    QCOMPARE(m_app->handle(request("POST", target, session, body + "&csrf=" + csrf)).status, 200);
+    QVERIFY(snapshot() != before);
     // Signing in needs the login form's token.
     QCOMPARE(m_app->handle(request("POST", QStringLiteral("/login"), QByteArray(), "name=ann&password=" + QUrl::toPercentEncoding(kPassword))).status, 403);
 }
@@ -496,7 +554,7 @@ void TestWebApp::htmlHeaders_data()
 {
     QTest::addColumn<QString>("target");
     for (const char *target : {"/", "/login", "/domains/a.cn", "/analyses/ID", "/analyses/ID/html", "/diff?domain=a.cn",
-                               "/queue", "/domains/add", "/nothing"})
+                               "/queue", "/domains/add", "/settings/alerts", "/nothing"})
         QTest::newRow(target) << QString::fromLatin1(target);
 }
 
@@ -669,6 +727,50 @@ void TestWebApp::passwordNeverShown()
         QVERIFY(!line.contains(wrong) && !line.contains(kPassword));
     // The store keeps a hash only.
     QVERIFY(Accounts(*m_store).user(QStringLiteral("ann")).value()->passwordHash.startsWith(QLatin1String("$argon2id$")));
+}
+
+void TestWebApp::alertSecretsNeverShown_data()
+{
+    QTest::addColumn<QString>("who");
+    QTest::addColumn<QByteArray>("method");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("status");
+    const QByteArray address = "address=" + QUrl::toPercentEncoding(QStringLiteral("https://oapi.dingtalk.com/robot/send?access_token=") + kWebhookToken);
+    const QByteArray secret = "&secret=" + QUrl::toPercentEncoding(kSigningSecret);
+    const QByteArray json = "{\"address\":\"https://oapi.dingtalk.com/robot/send?access_token=" + kWebhookToken.toUtf8()
+        + "\",\"secret\":\"" + kSigningSecret.toUtf8() + '"';
+    QTest::newRow("settings page, viewer") << QStringLiteral("viewer") << QByteArray("GET") << QStringLiteral("/settings/alerts") << QByteArray() << 200;
+    QTest::newRow("settings page, admin") << QStringLiteral("admin") << QByteArray("GET") << QStringLiteral("/settings/alerts") << QByteArray() << 200;
+    QTest::newRow("settings page, added") << QStringLiteral("admin") << QByteArray("POST") << QStringLiteral("/settings/alerts") << address + secret << 200;
+    QTest::newRow("settings page, refused") << QStringLiteral("admin") << QByteArray("POST") << QStringLiteral("/settings/alerts") << address + secret + "&format=slack" << 422;
+    QTest::newRow("API list") << QStringLiteral("viewer token") << QByteArray("GET") << QStringLiteral("/api/v1/alerts/targets") << QByteArray() << 200;
+    QTest::newRow("API added") << QStringLiteral("admin token") << QByteArray("POST") << QStringLiteral("/api/v1/alerts/targets") << json + "}" << 201;
+    QTest::newRow("API refused") << QStringLiteral("admin token") << QByteArray("POST") << QStringLiteral("/api/v1/alerts/targets") << json + ",\"format\":\"wecom\"}" << 422;
+}
+
+void TestWebApp::alertSecretsNeverShown()
+{
+    QFETCH(QString, who);
+    QFETCH(QByteArray, method);
+    QFETCH(QString, target);
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    HttpResponse response;
+    if (who.endsWith(QLatin1String(" token"))) {
+        HttpRequest r = request(method, target, QByteArray(), body);
+        r.headers.insert("authorization", "Bearer " + (who.startsWith(QLatin1String("admin")) ? m_adminToken : m_viewerToken).toLatin1());
+        response = m_app->handle(r);
+    } else {
+        response = as(who, method, target, body);
+    }
+    QCOMPARE(response.status, status);
+    for (const QString &secret : {kWebhookToken, kSigningSecret})
+        QVERIFY2(!response.body.contains(secret.toUtf8()) && !response.body.contains(QUrl::toPercentEncoding(secret)),
+                 response.body.constData());
+    // What is shown of a stored or an added target is its masked form.
+    if (status < 400)
+        QVERIFY2(response.body.contains("access_token=tok3****"), response.body.constData());
 }
 
 void TestWebApp::overSocket()

@@ -8,6 +8,7 @@
 #include "report/report_writer.h"
 #include "store/history_format.h"
 #include "store/history_store.h"
+#include "store/outbox.h"
 #include "store/work_queue.h"
 #include "store/accounts.h"
 #include "store/tracked_domains.h"
@@ -205,7 +206,7 @@ QString storeAt(const QString &backend, const QTemporaryDir &dir, const QString 
             return QString();
         }
     }
-    if (!rawSql(url, {QStringLiteral("DROP TABLE IF EXISTS tokens, users, tracked, queue, sites, analyses, store_version CASCADE")})) {
+    if (!rawSql(url, {QStringLiteral("DROP TABLE IF EXISTS outbox, alert_targets, tokens, users, tracked, queue, sites, analyses, store_version CASCADE")})) {
         *skip = QStringLiteral("cannot empty the test database");
         return QString();
     }
@@ -228,6 +229,7 @@ Q_DECLARE_METATYPE(Make)
 Q_DECLARE_METATYPE(std::function<bool(const QString &)>)
 Q_DECLARE_METATYPE(std::optional<qint64>)
 Q_DECLARE_METATYPE(std::function<void(HistoryStore &, WorkQueue &, const QString &)>)
+Q_DECLARE_METATYPE(std::function<void(HistoryStore &, Outbox &)>)
 
 class TestHistoryStore : public QObject
 {
@@ -249,6 +251,8 @@ private slots:
     void serverAddress();
     void queue_data();
     void queue();
+    void outbox_data();
+    void outbox();
 };
 
 void TestHistoryStore::initTestCase_data()
@@ -721,6 +725,7 @@ void TestHistoryStore::queue_data()
                QVERIFY(rawSql(path, {QStringLiteral("DROP TABLE tokens"), QStringLiteral("DROP TABLE users"),
                                      QStringLiteral("DROP TABLE tracked"), QStringLiteral("DROP TABLE queue"),
                                      QStringLiteral("ALTER TABLE analyses DROP COLUMN failure"),
+                                     QStringLiteral("DROP TABLE outbox"), QStringLiteral("DROP TABLE alert_targets"),
                                      server ? QStringLiteral("UPDATE store_version SET version = 1")
                                             : QStringLiteral("PRAGMA user_version = 1")}));
                {
@@ -743,7 +748,8 @@ void TestHistoryStore::queue_data()
                broken.failure = QStringLiteral("第3页: connection refused (127.0.0.1:9)");
                QVERIFY(store.record(analysisAt(a, QStringLiteral("complete"), 0, 0), sitesNamed({b})));
                QVERIFY(rawSql(path, {QStringLiteral("DROP TABLE tokens"), QStringLiteral("DROP TABLE users"),
-                                     QStringLiteral("DROP TABLE tracked"), QStringLiteral("ALTER TABLE analyses DROP COLUMN failure"),
+                                     QStringLiteral("DROP TABLE tracked"), QStringLiteral("DROP TABLE outbox"),
+                                     QStringLiteral("DROP TABLE alert_targets"), QStringLiteral("ALTER TABLE analyses DROP COLUMN failure"),
                                      HistoryStore::isServerAddress(path) ? QStringLiteral("UPDATE store_version SET version = 2")
                                                                          : QStringLiteral("PRAGMA user_version = 2")}));
                {
@@ -850,6 +856,111 @@ void TestHistoryStore::queue()
     QCOMPARE(store.version(), HistoryStore::kSchemaVersion);
     WorkQueue queue(store);
     steps(store, queue, path);
+}
+
+void TestHistoryStore::outbox_data()
+{
+    // Runs against an empty outbox of an open store; checks what it wants.
+    QTest::addColumn<std::function<void(HistoryStore &, Outbox &)>>("steps");
+    using Steps = std::function<void(HistoryStore &, Outbox &)>;
+    const QDateTime t0(QDate(2024, 5, 1), QTime(6, 0), QTimeZone::utc());
+    const auto message = [t0](const QString &domain, qint64 analysisId) {
+        OutboxMessage m;
+        m.eventId = QStringLiteral("e-%1").arg(analysisId);
+        m.event = QStringLiteral("changed");
+        m.domain = domain;
+        m.analysisId = analysisId;
+        m.target = {0, QString(), QStringLiteral("https://hooks.example/send?key=k1"), QStringLiteral("json"),
+                    QStringLiteral("名称secret")};
+        m.payload = R"({"event":"changed","domain":"名称.中国"})";
+        m.createdAt = t0;
+        return m;
+    };
+
+    QTest::newRow("targets: the global ones and the domain's own, in order; removed once")
+        << Steps([](HistoryStore &, Outbox &o) {
+               const AlertTarget global{0, QString(), QStringLiteral("https://a.example/h"), QStringLiteral("json"), QString()};
+               const AlertTarget own{0, QStringLiteral("a.cn"), QStringLiteral("mailto:t@example.com"), QStringLiteral("mail"), QString()};
+               const AlertTarget other{0, QStringLiteral("b.cn"), QStringLiteral("https://oapi.dingtalk.com/robot/send?access_token=t"),
+                                       QStringLiteral("dingtalk"), QStringLiteral("SECx")};
+               const qint64 g = o.addTarget(global).value();
+               const qint64 a = o.addTarget(own).value();
+               QVERIFY(o.addTarget(other));
+               const auto forA = o.targets(QStringLiteral("a.cn")).value();
+               QCOMPARE(forA.size(), 2);
+               QCOMPARE(forA.at(0).id, g);
+               QCOMPARE(forA.at(1).address, own.address);
+               QCOMPARE(o.targets(QStringLiteral("c.cn")).value().size(), 1);
+               QCOMPARE(o.targets().value().size(), 3);
+               QCOMPARE(o.targets(QStringLiteral("b.cn")).value().last().secret, QStringLiteral("SECx"));
+               QCOMPARE(o.removeTarget(a), std::optional<bool>(true));
+               QCOMPARE(o.removeTarget(a), std::optional<bool>(false));
+               QCOMPARE(o.targets(QStringLiteral("a.cn")).value().size(), 1);
+           });
+    QTest::newRow("a claimed message is no one else's until the claim runs out or is given up; delivered, never again")
+        << Steps([=](HistoryStore &, Outbox &o) {
+               const auto ids = o.enqueue({message(QStringLiteral("名称.中国"), 7), message(QStringLiteral("b.cn"), 8)});
+               QVERIFY(ids);
+               QCOMPARE(ids->size(), 2);
+               const auto first = o.claim(t0, 60, false, [&](qint64 id) { return id == ids->at(0); });
+               QVERIFY(first);
+               QCOMPARE(first->size(), 1);
+               QCOMPARE(first->first().domain, QStringLiteral("名称.中国"));
+               QCOMPARE(first->first().target.secret, QStringLiteral("名称secret"));
+               QCOMPARE(first->first().payload, QByteArray(R"({"event":"changed","domain":"名称.中国"})"));
+               QCOMPARE(o.claim(t0.addSecs(59), 60, false).value().size(), 1); // only the other one
+               QVERIFY(o.claim(t0.addSecs(59), 60, false).value().isEmpty());
+               QCOMPARE(o.claim(t0.addSecs(61), 60, false).value().size(), 1); // the first claim ran out
+               QVERIFY(o.release(ids->at(0)));
+               QCOMPARE(o.claim(t0.addSecs(62), 60, false).value().size(), 1); // given up: free at once
+               QVERIFY(o.markDelivered(ids->at(0), QStringLiteral("HTTP 200"), t0.addSecs(61)));
+               QVERIFY(o.markTried(ids->at(0), QStringLiteral("late"), t0.addSecs(62), std::nullopt)); // no change
+               const auto delivered = o.message(ids->at(0)).value().value();
+               QCOMPARE(delivered.state, kOutboxDelivered);
+               QCOMPARE(delivered.tries, 1);
+               QCOMPARE(delivered.lastAnswer, QStringLiteral("HTTP 200"));
+               QVERIFY(o.claim(t0.addDays(1), 60, false).value().size() == 1); // the other one, not this
+           });
+    QTest::newRow("a failed try is due again at its time, not before; without one it is failed for good")
+        << Steps([=](HistoryStore &, Outbox &o) {
+               const qint64 id = o.enqueue({message(QStringLiteral("a.cn"), 3)}).value().first();
+               QCOMPARE(o.claim(t0, 60, true).value().size(), 1);
+               QVERIFY(o.markTried(id, QStringLiteral("HTTP 500"), t0, t0.addSecs(300)));
+               QCOMPARE(o.nextDue().value(), t0.addSecs(300));
+               QVERIFY(o.claim(t0.addSecs(299), 60, true).value().isEmpty());
+               QCOMPARE(o.claim(t0.addSecs(300), 60, true).value().size(), 1);
+               QCOMPARE(o.nextDue().value(), t0.addSecs(360)); // held: due for others when the claim runs out
+               QVERIFY(o.markTried(id, QStringLiteral("HTTP 500"), t0.addSecs(300), std::nullopt));
+               QVERIFY(o.claim(t0.addDays(9), 60, false).value().isEmpty());
+               QVERIFY(!o.nextDue().value().isValid());
+               const auto recent = o.recent(5).value();
+               QCOMPARE(recent.size(), 1);
+               QCOMPARE(recent.first().state, kOutboxFailed);
+               QCOMPARE(recent.first().tries, 2);
+           });
+    QTest::newRow("events are found by domain, kind and analysis")
+        << Steps([=](HistoryStore &, Outbox &o) {
+               OutboxMessage failing = message(QStringLiteral("a.cn"), 5);
+               failing.event = QStringLiteral("failing");
+               QVERIFY(o.enqueue({failing}));
+               QCOMPARE(o.hasEventAfter(QStringLiteral("a.cn"), QStringLiteral("failing"), 4), std::optional<bool>(true));
+               QCOMPARE(o.hasEventAfter(QStringLiteral("a.cn"), QStringLiteral("failing"), 5), std::optional<bool>(false));
+               QCOMPARE(o.hasEventAfter(QStringLiteral("b.cn"), QStringLiteral("failing"), 0), std::optional<bool>(false));
+               QCOMPARE(o.hasEventAfter(QStringLiteral("a.cn"), QStringLiteral("changed"), 0), std::optional<bool>(false));
+           });
+}
+
+void TestHistoryStore::outbox()
+{
+    QFETCH(std::function<void(HistoryStore &, Outbox &)>, steps);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    STORE_AT(path, dir, "h.sqlite");
+    HistoryStore store;
+    QVERIFY2(store.open(path, HistoryStore::Access::ReadWrite), qPrintable(store.errorString()));
+    Outbox outbox(store);
+    steps(store, outbox);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryStore)
