@@ -1012,7 +1012,7 @@ HttpResponse WebApp::api(const HttpRequest &request, const QStringList &segments
         if (method == "GET") {
             TrackedDomains tracked(m_store);
             QHash<qint64, QList<StoredSite>> latestSites;
-            const auto rows = tracked.overview(1, &m_changes, &latestSites);
+            const auto rows = tracked.overview(1, nullptr, &latestSites, TrackedDomains::Changes::NotCounted);
             if (!rows)
                 return storeFailure(tracked.errorString(), true);
             QJsonArray array;

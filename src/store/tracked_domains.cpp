@@ -245,7 +245,8 @@ std::optional<QStringList> TrackedDomains::queueDue(const QDateTime &now)
 }
 
 std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int recentCount, ChangeCache *cache,
-                                                                        QHash<qint64, QList<StoredSite>> *latestSites)
+                                                                        QHash<qint64, QList<StoredSite>> *latestSites,
+                                                                        Changes counting)
 {
     const QString what = QStringLiteral("read the tracked domains");
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
@@ -310,7 +311,7 @@ std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int rece
         QString key; // what the change is known by in the cache
     };
     QHash<QString, Change> changes;
-    {
+    if (counting == Changes::Counted) {
         QSqlQuery query(db);
         query.setForwardOnly(true);
         query.prepare(QStringLiteral("SELECT a.domain, a.id, a.finished_at FROM tracked t CROSS JOIN analyses a "
@@ -412,7 +413,7 @@ std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int rece
         result.append(o);
     }
     // Changes no longer any domain's latest are forgotten: the cache stays as large as the list.
-    if (cache)
+    if (cache && counting == Changes::Counted)
         *cache = std::move(counted);
     return result;
 }

@@ -66,9 +66,11 @@ public:
     // keeps only the entries of the changes it read.
     using ChangeCache = QHash<QString, std::pair<qint64, qint64>>;
     // With `latestSites`, the rows of each domain's latest analysis too, by its id; all from
-    // one snapshot of the store.
+    // one snapshot of the store. Without `Changes::Counted`, newSites and lostSites stay empty.
+    enum class Changes { Counted, NotCounted };
     std::optional<QList<Overview>> overview(int recentCount, ChangeCache *cache = nullptr,
-                                            QHash<qint64, QList<StoredSite>> *latestSites = nullptr);
+                                            QHash<qint64, QList<StoredSite>> *latestSites = nullptr,
+                                            Changes changes = Changes::Counted);
 
     // The queue's entries as the queue page lists them.
     struct QueueEntry
