@@ -1216,18 +1216,15 @@ HttpResponse WebApp::api(const HttpRequest &request, const QStringList &segments
     if (s == QStringList{QStringLiteral("domains")}) {
         if (method == "GET") {
             TrackedDomains tracked(m_store);
-            const auto rows = tracked.overview(1, &m_changes);
+            QHash<qint64, QList<StoredSite>> latestSites;
+            const auto rows = tracked.overview(1, nullptr, &latestSites, TrackedDomains::Changes::NotCounted);
             if (!rows)
                 return storeFailure(tracked.errorString(), true);
             QJsonArray array;
             for (const TrackedDomains::Overview &o : *rows) {
                 QJsonValue latest(QJsonValue::Null);
-                if (!o.recent.isEmpty()) {
-                    const auto record = recordOf(o.recent.constLast());
-                    if (!record)
-                        return storeFailure(m_store.errorString(), true);
-                    latest = *record;
-                }
+                if (!o.recent.isEmpty())
+                    latest = recordJson(o.recent.constLast(), latestSites.value(o.recent.constLast().id));
                 array.append(QJsonObject{{QStringLiteral("domain"), o.tracked.domain},
                                          {QStringLiteral("interval_hours"), o.tracked.intervalHours},
                                          {QStringLiteral("next_run"), o.tracked.nextRun.isValid() ? QJsonValue(isoDateTime(o.tracked.nextRun.toLocalTime()))

@@ -98,7 +98,7 @@ private:
     Sessions m_sessions;
     LoginLimit m_loginLimit;
     // The sites gained and lost between two analyses, which never change once recorded.
-    QHash<std::pair<qint64, qint64>, std::pair<qint64, qint64>> m_changes;
+    QHash<QString, std::pair<qint64, qint64>> m_changes; // a TrackedDomains::ChangeCache
 };
 
 // The Content-Security-Policy of an HTML page: nothing from anywhere, and of what is inline

@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace korvane {
 
 namespace {
@@ -23,6 +25,24 @@ QVariant timeOrNull(const QDateTime &time)
 {
     return time.isValid() ? QVariant(storedTime(time)) : QVariant(QMetaType::fromType<QString>());
 }
+
+// A read transaction for as long as it lives, when the connection is not in one already.
+class ReadSnapshot
+{
+public:
+    explicit ReadSnapshot(QSqlDatabase db) : m_db(std::move(db)) { m_open = m_db.transaction(); }
+    ~ReadSnapshot()
+    {
+        if (m_open)
+            m_db.commit();
+    }
+    ReadSnapshot(const ReadSnapshot &) = delete;
+    ReadSnapshot &operator=(const ReadSnapshot &) = delete;
+
+private:
+    QSqlDatabase m_db;
+    bool m_open = false;
+};
 
 QDateTime nullableTime(const QVariant &value)
 {
@@ -224,60 +244,134 @@ std::optional<QStringList> TrackedDomains::queueDue(const QDateTime &now)
     return queued;
 }
 
-std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int recentCount, ChangeCache *cache)
+std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int recentCount, ChangeCache *cache,
+                                                                        QHash<qint64, QList<StoredSite>> *latestSites,
+                                                                        Changes counting)
 {
     const QString what = QStringLiteral("read the tracked domains");
+    QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
+    // One snapshot for every query below, and one lock instead of one a statement.
+    const ReadSnapshot snapshot(db);
     const auto tracked = list();
     if (!tracked)
         return std::nullopt;
-    QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
-    // Each domain's latest analyses and its two latest complete ones, through the index on
-    // (domain, finished_at): a few rows a domain rather than every analysis.
-    QSqlQuery latest(db);
-    latest.setForwardOnly(true);
-    latest.prepare(QStringLiteral("SELECT id, domain, engine, started_at, finished_at, outcome, engine_total, sites, "
-                                  "pages_requested, pages_read, status, version FROM analyses WHERE domain = ? "
-                                  "ORDER BY finished_at DESC, id DESC LIMIT ?"));
-    QSqlQuery complete(db);
-    complete.setForwardOnly(true);
-    complete.prepare(QStringLiteral("SELECT id FROM analyses WHERE domain = ? AND outcome = ? "
-                                    "ORDER BY finished_at DESC, id DESC LIMIT 2"));
+
+    // Each tracked domain's latest analyses, oldest first, in one statement that takes a few
+    // rows a domain through the index on (domain, finished_at) (CROSS JOIN: the tracked domains
+    // outside, which SQLite would otherwise not see as best): those finished no earlier than
+    // the one `recentCount` from the end, of which ties may bring in a few more.
     QHash<QString, QList<StoredAnalysis>> recent;
-    QHash<QString, std::pair<qint64, qint64>> pairs; // domain -> (earlier, later)
-    for (const Tracked &t : *tracked) {
-        latest.bindValue(0, t.domain);
-        latest.bindValue(1, recentCount);
-        if (!latest.exec())
-            return fail(what, sqlError(latest.lastError()));
-        QList<StoredAnalysis> list;
-        while (latest.next()) {
+    {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT a.id, a.domain, a.engine, a.started_at, a.finished_at, a.outcome, a.engine_total, "
+                                     "a.sites, a.pages_requested, a.pages_read, a.status, a.version "
+                                     "FROM tracked t CROSS JOIN analyses a WHERE a.domain = t.domain AND a.finished_at >= "
+                                     "COALESCE((SELECT b.finished_at FROM analyses b WHERE b.domain = t.domain "
+                                     "ORDER BY b.finished_at DESC, b.id DESC LIMIT 1 OFFSET ?), '') "
+                                     "ORDER BY t.domain, a.finished_at, a.id"));
+        query.addBindValue(std::max(0, recentCount - 1));
+        if (!query.exec())
+            return fail(what, sqlError(query.lastError()));
+        QList<StoredAnalysis> *list = nullptr;
+        QString domain;
+        while (query.next()) {
             StoredAnalysis a;
-            a.id = latest.value(0).toLongLong();
-            a.domain = latest.value(1).toString();
-            a.engine = latest.value(2).toString();
-            a.startedAt = timeFromStore(latest.value(3).toString());
-            a.finishedAt = timeFromStore(latest.value(4).toString());
-            a.outcome = latest.value(5).toString();
-            if (!latest.value(6).isNull())
-                a.engineTotal = latest.value(6).toLongLong();
-            a.sites = latest.value(7).toLongLong();
-            a.pagesRequested = latest.value(8).toInt();
-            a.pagesRead = latest.value(9).toInt();
-            a.status = latest.value(10).toString();
-            a.version = latest.value(11).toString();
-            list.prepend(a);
+            a.id = query.value(0).toLongLong();
+            a.domain = query.value(1).toString();
+            a.engine = query.value(2).toString();
+            a.startedAt = timeFromStore(query.value(3).toString());
+            a.finishedAt = timeFromStore(query.value(4).toString());
+            a.outcome = query.value(5).toString();
+            if (!query.value(6).isNull())
+                a.engineTotal = query.value(6).toLongLong();
+            a.sites = query.value(7).toLongLong();
+            a.pagesRequested = query.value(8).toInt();
+            a.pagesRead = query.value(9).toInt();
+            a.status = query.value(10).toString();
+            a.version = query.value(11).toString();
+            if (!list || a.domain != domain) {
+                domain = a.domain;
+                list = &recent[domain];
+            }
+            list->append(a);
         }
-        recent.insert(t.domain, list);
-        complete.bindValue(0, t.domain);
-        complete.bindValue(1, QStringLiteral("complete"));
-        if (!complete.exec())
-            return fail(what, sqlError(complete.lastError()));
-        QList<qint64> ids;
-        while (complete.next())
-            ids.append(complete.value(0).toLongLong());
-        if (ids.size() == 2)
-            pairs.insert(t.domain, {ids.at(1), ids.at(0)});
+        if (query.lastError().isValid())
+            return fail(what, sqlError(query.lastError()));
+        for (QList<StoredAnalysis> &list : recent)
+            list = list.mid(std::max<qsizetype>(0, list.size() - recentCount));
     }
+
+    // Each tracked domain's two latest complete analyses (and any that tie with the earlier):
+    // its latest change.
+    struct Change
+    {
+        qint64 earlier = 0;
+        qint64 later = 0;
+        QString key; // what the change is known by in the cache
+    };
+    QHash<QString, Change> changes;
+    if (counting == Changes::Counted) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT a.domain, a.id, a.finished_at FROM tracked t CROSS JOIN analyses a "
+                                     "WHERE a.domain = t.domain AND a.outcome = ? AND a.finished_at >= COALESCE((SELECT b.finished_at FROM analyses b "
+                                     "WHERE b.domain = t.domain AND b.outcome = ? ORDER BY b.finished_at DESC, b.id DESC "
+                                     "LIMIT 1 OFFSET 1), '') "
+                                     "ORDER BY t.domain, a.finished_at, a.id"));
+        query.addBindValue(QStringLiteral("complete"));
+        query.addBindValue(QStringLiteral("complete"));
+        if (!query.exec())
+            return fail(what, sqlError(query.lastError()));
+        QString domain;
+        qint64 id = 0;
+        QString finished;
+        while (query.next()) {
+            const QString thisDomain = query.value(0).toString();
+            const qint64 thisId = query.value(1).toLongLong();
+            const QString thisFinished = query.value(2).toString();
+            // Rows come oldest first: a domain's last two make its change.
+            if (thisDomain == domain) {
+                // A store may reuse the id of a deleted analysis; with the domain and both
+                // times, the key names these two analyses and no others.
+                changes.insert(domain, {id, thisId,
+                                        domain + QLatin1Char('\n') + QString::number(id) + QLatin1Char('\n') + finished
+                                            + QLatin1Char('\n') + QString::number(thisId) + QLatin1Char('\n') + thisFinished});
+            }
+            domain = thisDomain;
+            id = thisId;
+            finished = thisFinished;
+        }
+        if (query.lastError().isValid())
+            return fail(what, sqlError(query.lastError()));
+    }
+
+    // The rows of each domain's latest analysis, for those who asked for them.
+    if (latestSites) {
+        latestSites->clear();
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT s.analysis_id, s.site, s.links, s.latest_date, s.latest_date_iso, s.latest_address "
+                                     "FROM tracked t CROSS JOIN sites s WHERE s.analysis_id = (SELECT b.id FROM analyses b "
+                                     "WHERE b.domain = t.domain ORDER BY b.finished_at DESC, b.id DESC LIMIT 1) "
+                                     "ORDER BY t.domain, s.position"));
+        if (!query.exec())
+            return fail(what, sqlError(query.lastError()));
+        QList<StoredSite> *rows = nullptr;
+        qint64 id = 0;
+        while (query.next()) {
+            const qint64 thisId = query.value(0).toLongLong();
+            if (!rows || thisId != id) {
+                id = thisId;
+                rows = &(*latestSites)[id];
+            }
+            rows->append({query.value(1).toString(), query.value(2).toInt(), query.value(3).toString(),
+                          query.value(4).toString(), query.value(5).toString()});
+        }
+        if (query.lastError().isValid())
+            return fail(what, sqlError(query.lastError()));
+    }
+
     QSqlQuery names(db);
     names.setForwardOnly(true);
     names.prepare(QStringLiteral("SELECT site FROM sites WHERE analysis_id = ?"));
@@ -290,31 +384,37 @@ std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int rece
             set.insert(names.value(0).toString());
         return set;
     };
+    ChangeCache counted; // the cache's entries still in use
     QList<Overview> result;
     result.reserve(tracked->size());
     for (const Tracked &t : *tracked) {
         Overview o;
         o.tracked = t;
         o.recent = recent.value(t.domain);
-        const auto pair = pairs.constFind(t.domain);
-        if (pair != pairs.cend()) {
-            std::optional<std::pair<qint64, qint64>> change;
-            if (cache && cache->contains(*pair))
-                change = cache->value(*pair);
-            if (!change) {
-                const auto after = sitesOf(pair->second);
-                const auto before = after ? sitesOf(pair->first) : std::nullopt;
+        const auto change = changes.constFind(t.domain);
+        if (change != changes.cend()) {
+            std::optional<std::pair<qint64, qint64>> count;
+            if (cache) {
+                const auto known = cache->constFind(change->key);
+                if (known != cache->cend())
+                    count = *known;
+            }
+            if (!count) {
+                const auto after = sitesOf(change->later);
+                const auto before = after ? sitesOf(change->earlier) : std::nullopt;
                 if (!before)
                     return fail(what, sqlError(names.lastError()));
-                change = countNewAndLost(*before, *after);
-                if (cache)
-                    cache->insert(*pair, *change);
+                count = countNewAndLost(*before, *after);
             }
-            o.newSites = change->first;
-            o.lostSites = change->second;
+            counted.insert(change->key, *count);
+            o.newSites = count->first;
+            o.lostSites = count->second;
         }
         result.append(o);
     }
+    // Changes no longer any domain's latest are forgotten: the cache stays as large as the list.
+    if (cache && counting == Changes::Counted)
+        *cache = std::move(counted);
     return result;
 }
 

@@ -61,10 +61,16 @@ public:
         std::optional<qint64> newSites; // its latest change: the latest complete analysis against
         std::optional<qint64> lostSites; // the complete one before it
     };
-    // What a change between two complete analyses (from, to) gained and lost; analyses never
-    // change, so a caller may keep these between calls.
-    using ChangeCache = QHash<std::pair<qint64, qint64>, std::pair<qint64, qint64>>;
-    std::optional<QList<Overview>> overview(int recentCount, ChangeCache *cache = nullptr);
+    // What the latest change of a domain gained and lost, by the two analyses it is between.
+    // Recorded analyses do not change, so a caller may keep these between calls; overview()
+    // keeps only the entries of the changes it read.
+    using ChangeCache = QHash<QString, std::pair<qint64, qint64>>;
+    // With `latestSites`, the rows of each domain's latest analysis too, by its id; all from
+    // one snapshot of the store. Without `Changes::Counted`, newSites and lostSites stay empty.
+    enum class Changes { Counted, NotCounted };
+    std::optional<QList<Overview>> overview(int recentCount, ChangeCache *cache = nullptr,
+                                            QHash<qint64, QList<StoredSite>> *latestSites = nullptr,
+                                            Changes changes = Changes::Counted);
 
     // The queue's entries as the queue page lists them.
     struct QueueEntry

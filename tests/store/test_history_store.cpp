@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <functional>
 
 using namespace korvane;
@@ -841,6 +842,42 @@ void TestHistoryStore::queue_data()
                QCOMPARE(tracked.untrack(a, true), true);
                QCOMPARE(store.analyses(a)->size(), 0);
                QCOMPARE(tracked.untrack(a, true), false);
+           });
+    QTest::newRow("overview: latest analyses by time then id; a change needs two complete ones")
+        << Steps([=](HistoryStore &store, WorkQueue &, const QString &) {
+               TrackedDomains tracked(store);
+               QVERIFY(tracked.track({a, b, c}, 24, t0));
+               QVERIFY(store.record(analysisAt(a, QStringLiteral("complete"), 0, 1), sitesNamed({b})));
+               QVERIFY(store.record(analysisAt(a, QStringLiteral("page_error"), 1, 1), sitesNamed({b})));
+               // Two finished at the same time: the later recorded is the latest.
+               const qint64 tied = store.record(analysisAt(a, QStringLiteral("complete"), 2, 1), sitesNamed({c})).value();
+               const qint64 last = store.record(analysisAt(a, QStringLiteral("complete"), 2, 3), sitesNamed({a, b, c})).value();
+               QVERIFY(store.record(analysisAt(b, QStringLiteral("page_error"), 0, 1), sitesNamed({a})));
+               // Twice: counted, then from the cache, which keeps only the change still in use.
+               TrackedDomains::ChangeCache cache{{QStringLiteral("a change of no domain now"), {7, 7}}};
+               for (int round = 0; round < 2; ++round) {
+                   QHash<qint64, QList<StoredSite>> rows;
+                   const auto overview = tracked.overview(2, &cache, &rows);
+                   QVERIFY(overview);
+                   QCOMPARE(overview->size(), 3);
+                   const auto of = [&overview](const QString &domain) {
+                       return *std::find_if(overview->cbegin(), overview->cend(),
+                                            [&domain](const TrackedDomains::Overview &o) { return o.tracked.domain == domain; });
+                   };
+                   QCOMPARE(of(a).recent.size(), 2);
+                   QCOMPARE(of(a).recent.at(0).id, tied);
+                   QCOMPARE(of(a).recent.at(1).id, last);
+                   QCOMPARE(of(a).newSites, 2);
+                   QCOMPARE(of(a).lostSites, 0);
+                   QCOMPARE(rows.value(last).size(), 3);
+                   QCOMPARE(rows.value(last).at(0).site, a);
+                   QCOMPARE(of(b).recent.size(), 1);
+                   QVERIFY(!of(b).newSites);
+                   QCOMPARE(rows.value(of(b).recent.at(0).id).size(), 1);
+                   QVERIFY(of(c).recent.isEmpty());
+                   QVERIFY(!of(c).newSites);
+                   QCOMPARE(cache.size(), 1);
+               }
            });
 }
 
