@@ -1,6 +1,7 @@
 #include "tracked_domains.h"
 
 #include "history_store.h"
+#include "store_sql.h"
 
 #include <QHash>
 #include <QSet>
@@ -264,32 +265,18 @@ std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int rece
     {
         QSqlQuery query(db);
         query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT a.id, a.domain, a.engine, a.started_at, a.finished_at, a.outcome, a.engine_total, "
-                                     "a.sites, a.pages_requested, a.pages_read, a.status, a.version "
-                                     "FROM tracked t CROSS JOIN analyses a WHERE a.domain = t.domain AND a.finished_at >= "
-                                     "COALESCE((SELECT b.finished_at FROM analyses b WHERE b.domain = t.domain "
-                                     "ORDER BY b.finished_at DESC, b.id DESC LIMIT 1 OFFSET ?), '') "
-                                     "ORDER BY t.domain, a.finished_at, a.id"));
+        query.prepare(QStringLiteral("SELECT ") + analysisColumns(m_store.version(), QStringLiteral("a"))
+                      + QStringLiteral(" FROM tracked t CROSS JOIN analyses a WHERE a.domain = t.domain AND a.finished_at >= "
+                                       "COALESCE((SELECT b.finished_at FROM analyses b WHERE b.domain = t.domain "
+                                       "ORDER BY b.finished_at DESC, b.id DESC LIMIT 1 OFFSET ?), '') "
+                                       "ORDER BY t.domain, a.finished_at, a.id"));
         query.addBindValue(std::max(0, recentCount - 1));
         if (!query.exec())
             return fail(what, sqlError(query.lastError()));
         QList<StoredAnalysis> *list = nullptr;
         QString domain;
         while (query.next()) {
-            StoredAnalysis a;
-            a.id = query.value(0).toLongLong();
-            a.domain = query.value(1).toString();
-            a.engine = query.value(2).toString();
-            a.startedAt = timeFromStore(query.value(3).toString());
-            a.finishedAt = timeFromStore(query.value(4).toString());
-            a.outcome = query.value(5).toString();
-            if (!query.value(6).isNull())
-                a.engineTotal = query.value(6).toLongLong();
-            a.sites = query.value(7).toLongLong();
-            a.pagesRequested = query.value(8).toInt();
-            a.pagesRead = query.value(9).toInt();
-            a.status = query.value(10).toString();
-            a.version = query.value(11).toString();
+            const StoredAnalysis a = analysisFromRow(query);
             if (!list || a.domain != domain) {
                 domain = a.domain;
                 list = &recent[domain];
