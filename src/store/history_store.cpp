@@ -44,12 +44,6 @@ QString laterVersionMessage(const QString &path, int version)
 
 constexpr int kBusyTimeoutMs = 10000;
 
-QString sqlError(const QSqlError &error)
-{
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return text.isEmpty() ? QStringLiteral("unknown database error") : text;
-}
-
 // ---------------------------------------------------------------------------------------------
 // What is particular to SQLite: the file, the pragmas and where the schema version is kept.
 // A server database would have its own versions of these few functions.
@@ -367,22 +361,6 @@ QString newConnectionName()
     static QAtomicInt counter;
     return QStringLiteral("korvane-store-%1").arg(counter.fetchAndAddRelaxed(1));
 }
-
-// Ends a read transaction when it goes out of scope.
-class ReadTransaction
-{
-public:
-    explicit ReadTransaction(QSqlDatabase db) : m_db(std::move(db)) { m_open = m_db.transaction(); }
-    ~ReadTransaction()
-    {
-        if (m_open)
-            m_db.commit();
-    }
-
-private:
-    QSqlDatabase m_db;
-    bool m_open = false;
-};
 
 } // namespace
 

@@ -16,34 +16,10 @@ namespace korvane {
 
 namespace {
 
-QString sqlError(const QSqlError &error)
-{
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return text.isEmpty() ? QStringLiteral("unknown database error") : text;
-}
-
 QVariant timeOrNull(const QDateTime &time)
 {
     return time.isValid() ? QVariant(storedTime(time)) : QVariant(QMetaType::fromType<QString>());
 }
-
-// A read transaction for as long as it lives, when the connection is not in one already.
-class ReadSnapshot
-{
-public:
-    explicit ReadSnapshot(QSqlDatabase db) : m_db(std::move(db)) { m_open = m_db.transaction(); }
-    ~ReadSnapshot()
-    {
-        if (m_open)
-            m_db.commit();
-    }
-    ReadSnapshot(const ReadSnapshot &) = delete;
-    ReadSnapshot &operator=(const ReadSnapshot &) = delete;
-
-private:
-    QSqlDatabase m_db;
-    bool m_open = false;
-};
 
 QDateTime nullableTime(const QVariant &value)
 {
@@ -63,31 +39,6 @@ TrackedDomains::Tracked trackedFromRow(const QSqlQuery &query)
             timeFromStore(query.value(3).toString())};
 }
 
-// A write transaction, rolled back unless committed.
-class Transaction
-{
-public:
-    Transaction(QSqlDatabase db, const QString &begin) : m_query(db) { m_open = m_query.exec(begin); }
-    ~Transaction()
-    {
-        if (m_open)
-            m_query.exec(QStringLiteral("ROLLBACK"));
-    }
-    bool isOpen() const { return m_open; }
-    QString error() const { return sqlError(m_query.lastError()); }
-    bool commit()
-    {
-        if (!m_query.exec(QStringLiteral("COMMIT")))
-            return false;
-        m_open = false;
-        return true;
-    }
-
-private:
-    QSqlQuery m_query;
-    bool m_open = false;
-};
-
 } // namespace
 
 TrackedDomains::TrackedDomains(HistoryStore &store) : m_store(store) {}
@@ -103,7 +54,7 @@ std::optional<TrackedDomains::Added> TrackedDomains::track(const QStringList &do
 {
     const QString what = QStringLiteral("track domains");
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
-    Transaction transaction(db, m_store.beginWrite());
+    WriteTransaction transaction(db, m_store.beginWrite());
     if (!transaction.isOpen())
         return fail(what, transaction.error());
     Added result;
@@ -134,7 +85,7 @@ std::optional<bool> TrackedDomains::untrack(const QString &domain, bool dropHist
 {
     const QString what = QStringLiteral("stop tracking %1").arg(domain);
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
-    Transaction transaction(db, m_store.beginWrite());
+    WriteTransaction transaction(db, m_store.beginWrite());
     if (!transaction.isOpen())
         return fail(what, transaction.error());
     bool found = false;
@@ -205,7 +156,7 @@ std::optional<QStringList> TrackedDomains::queueDue(const QDateTime &now)
 {
     const QString what = QStringLiteral("queue the domains due");
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
-    Transaction transaction(db, m_store.beginWrite());
+    WriteTransaction transaction(db, m_store.beginWrite());
     if (!transaction.isOpen())
         return fail(what, transaction.error());
     QStringList queued;
@@ -252,7 +203,7 @@ std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int rece
     const QString what = QStringLiteral("read the tracked domains");
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
     // One snapshot for every query below, and one lock instead of one a statement.
-    const ReadSnapshot snapshot(db);
+    const ReadTransaction snapshot(db);
     const auto tracked = list();
     if (!tracked)
         return std::nullopt;
