@@ -14,6 +14,7 @@ FinishedAnalysis finishedAnalysisOf(const StoredAnalysis &stored, const QList<St
     analysis.status = stored.status;
     analysis.pagesRequested = stored.pagesRequested;
     analysis.pagesRead = stored.pagesRead;
+    analysis.failure = stored.failure; // the reason stored; without one, the export falls back on the status
     AnalysisRecord &r = analysis.record;
     r.State = texts::stateComp();
     if (stored.outcome == outcomeName(AnalysisOutcome::Stopped))

@@ -840,61 +840,117 @@ HttpResponse WebApp::download(const QString &idText, const QString &format)
             bytes};
 }
 
-HttpResponse WebApp::diffPage(const HttpRequest &request, const Visitor &visitor)
+namespace {
+
+// The two analyses a diff compares, as a request names them (domain=, and from= and to= when
+// given: by default the latest two complete ones, or the complete one before to=), with their
+// rows; or why there are none.
+struct DiffChoice
 {
-    const QString text = request.query.queryItemValue(QStringLiteral("domain"), QUrl::FullyDecoded);
-    const auto error = [&](int status, const QString &message) {
-        return page(visitor, status, QStringLiteral("对比"), QStringLiteral("<h1>对比</h1>\n<p class=\"error\">") + esc(message) + QStringLiteral("</p>\n"));
-    };
+    enum class Refusal { None, NoDomainGiven, NoSuchDomain, BadId, StoreFailed, NoAnalysis, NeedTwoComplete, NoneBefore, NoSuchId };
+    Refusal refusal = Refusal::None;
+    QString domain;
+    QString idName; // BadId: the parameter, from or to
+    qint64 id = 0;  // NoneBefore and NoSuchId: the id named
+    StoredAnalysis sides[2];
+    QList<StoredSite> rows[2];
+};
+
+DiffChoice chooseDiff(HistoryStore &store, const QUrlQuery &query)
+{
+    DiffChoice c;
+    using Refusal = DiffChoice::Refusal;
+    const QString text = query.queryItemValue(QStringLiteral("domain"), QUrl::FullyDecoded);
     const auto domain = domainNamed(text);
-    if (!domain)
-        return error(text.isEmpty() ? 400 : 404, text.isEmpty() ? QStringLiteral("缺少 domain 参数。") : QStringLiteral("未找到该域名。"));
+    if (!domain) {
+        c.refusal = text.isEmpty() ? Refusal::NoDomainGiven : Refusal::NoSuchDomain;
+        return c;
+    }
+    c.domain = *domain;
     std::optional<qint64> ids[2];
     const QString names[2] = {QStringLiteral("from"), QStringLiteral("to")};
     for (int i = 0; i < 2; ++i) {
-        if (!request.query.hasQueryItem(names[i]))
+        if (!query.hasQueryItem(names[i]))
             continue;
-        ids[i] = idNamed(request.query.queryItemValue(names[i]));
-        if (!ids[i])
-            return error(400, QStringLiteral("编号须为正整数。"));
+        ids[i] = idNamed(query.queryItemValue(names[i]));
+        if (!ids[i]) {
+            c.refusal = Refusal::BadId;
+            c.idName = names[i];
+            return c;
+        }
     }
-    const auto list = m_store.analyses(*domain);
-    if (!list)
-        return storeFailure(m_store.errorString(), false);
-    if (list->isEmpty())
-        return error(404, QStringLiteral("未找到该域名的分析。"));
+    const auto list = store.analyses(*domain);
+    if (!list) {
+        c.refusal = Refusal::StoreFailed;
+        return c;
+    }
+    if (list->isEmpty()) {
+        c.refusal = Refusal::NoAnalysis;
+        return c;
+    }
     QList<qint64> complete;
     for (const StoredAnalysis &a : *list)
         if (a.complete())
             complete.append(a.id);
-    if ((!ids[0] && !ids[1] && complete.size() < 2) || (!ids[1] && complete.isEmpty()))
-        return error(422, QStringLiteral("需要两次完整的分析才能对比。"));
+    if ((!ids[0] && !ids[1] && complete.size() < 2) || (!ids[1] && complete.isEmpty())) {
+        c.refusal = Refusal::NeedTwoComplete;
+        return c;
+    }
     if (!ids[0] && ids[1]) {
         // Only the later one named: the complete analysis before it.
         const auto before = std::find_if(complete.crbegin(), complete.crend(), [&](qint64 id) { return id < *ids[1]; });
-        if (before == complete.crend())
-            return error(422, QStringLiteral("编号 %1 之前没有完整的分析。").arg(*ids[1]));
+        if (before == complete.crend()) {
+            c.refusal = Refusal::NoneBefore;
+            c.id = *ids[1];
+            return c;
+        }
         ids[0] = *before;
     }
     if (!ids[0])
         ids[0] = complete.at(complete.size() - 2);
     if (!ids[1])
         ids[1] = complete.constLast();
-    StoredAnalysis sides[2];
-    QList<StoredSite> rows[2];
     for (int i = 0; i < 2; ++i) {
         const auto found = std::find_if(list->cbegin(), list->cend(), [&](const StoredAnalysis &a) { return a.id == *ids[i]; });
-        if (found == list->cend())
-            return error(404, QStringLiteral("该域名没有编号为 %1 的分析。").arg(*ids[i]));
-        sides[i] = *found;
-        const auto sites = m_store.sites(*ids[i]);
-        if (!sites)
-            return storeFailure(m_store.errorString(), false);
-        rows[i] = *sites;
+        if (found == list->cend()) {
+            c.refusal = Refusal::NoSuchId;
+            c.id = *ids[i];
+            return c;
+        }
+        c.sides[i] = *found;
+        const auto sites = store.sites(*ids[i]);
+        if (!sites) {
+            c.refusal = Refusal::StoreFailed;
+            return c;
+        }
+        c.rows[i] = *sites;
     }
-    const SiteDiff diff = diffSites(sides[0], rows[0], sides[1], rows[1]);
-    QString body = QStringLiteral("<h1>") + esc(*domain) + QStringLiteral(" 的变化（编号 ") + digits(sides[0].id)
-        + QStringLiteral(" → ") + digits(sides[1].id) + QStringLiteral("）</h1>\n");
+    return c;
+}
+
+} // namespace
+
+HttpResponse WebApp::diffPage(const HttpRequest &request, const Visitor &visitor)
+{
+    const auto error = [&](int status, const QString &message) {
+        return page(visitor, status, QStringLiteral("对比"), QStringLiteral("<h1>对比</h1>\n<p class=\"error\">") + esc(message) + QStringLiteral("</p>\n"));
+    };
+    const DiffChoice c = chooseDiff(m_store, request.query);
+    using Refusal = DiffChoice::Refusal;
+    switch (c.refusal) {
+    case Refusal::None: break;
+    case Refusal::NoDomainGiven: return error(400, QStringLiteral("缺少 domain 参数。"));
+    case Refusal::NoSuchDomain: return error(404, QStringLiteral("未找到该域名。"));
+    case Refusal::BadId: return error(400, QStringLiteral("编号须为正整数。"));
+    case Refusal::StoreFailed: return storeFailure(m_store.errorString(), false);
+    case Refusal::NoAnalysis: return error(404, QStringLiteral("未找到该域名的分析。"));
+    case Refusal::NeedTwoComplete: return error(422, QStringLiteral("需要两次完整的分析才能对比。"));
+    case Refusal::NoneBefore: return error(422, QStringLiteral("编号 %1 之前没有完整的分析。").arg(c.id));
+    case Refusal::NoSuchId: return error(404, QStringLiteral("该域名没有编号为 %1 的分析。").arg(c.id));
+    }
+    const SiteDiff diff = diffSites(c.sides[0], c.rows[0], c.sides[1], c.rows[1]);
+    QString body = QStringLiteral("<h1>") + esc(c.domain) + QStringLiteral(" 的变化（编号 ") + digits(c.sides[0].id)
+        + QStringLiteral(" → ") + digits(c.sides[1].id) + QStringLiteral("）</h1>\n");
     const auto siteTable = [&body](const QString &heading, const QString &id, const QList<StoredSite> &sites) {
         body += QStringLiteral("<h2>") + heading + QStringLiteral("（") + digits(sites.size()) + QStringLiteral(" 个）</h2>\n<table id=\"")
             + id + QStringLiteral("\" class=\"sortable\"><thead><tr><th data-k=\"s\">域名</th><th data-k=\"n\">外链数量</th><th data-k=\"d\">最新外链日期</th><th>最新外链地址</th></tr></thead><tbody>\n");
@@ -1334,56 +1390,20 @@ HttpResponse WebApp::api(const HttpRequest &request, const QStringList &segments
     if (s == QStringList{QStringLiteral("diff")}) {
         if (!allow({"GET"}))
             return notAllowed();
-        const QString text = request.query.queryItemValue(QStringLiteral("domain"), QUrl::FullyDecoded);
-        if (text.isEmpty())
-            return jsonError(400, QStringLiteral("domain= is missing"));
-        const auto domain = domainNamed(text);
-        if (!domain)
-            return jsonError(404, QStringLiteral("no such domain"));
-        std::optional<qint64> ids[2];
-        const QString names[2] = {QStringLiteral("from"), QStringLiteral("to")};
-        for (int i = 0; i < 2; ++i) {
-            if (!request.query.hasQueryItem(names[i]))
-                continue;
-            ids[i] = idNamed(request.query.queryItemValue(names[i]));
-            if (!ids[i])
-                return jsonError(400, QStringLiteral("%1= takes an analysis id, a positive whole number").arg(names[i]));
+        const DiffChoice c = chooseDiff(m_store, request.query);
+        using Refusal = DiffChoice::Refusal;
+        switch (c.refusal) {
+        case Refusal::None: break;
+        case Refusal::NoDomainGiven: return jsonError(400, QStringLiteral("domain= is missing"));
+        case Refusal::NoSuchDomain: return jsonError(404, QStringLiteral("no such domain"));
+        case Refusal::BadId: return jsonError(400, QStringLiteral("%1= takes an analysis id, a positive whole number").arg(c.idName));
+        case Refusal::StoreFailed: return storeFailure(m_store.errorString(), true);
+        case Refusal::NoAnalysis: return jsonError(404, QStringLiteral("%1 has no analysis").arg(c.domain));
+        case Refusal::NeedTwoComplete: return jsonError(422, QStringLiteral("%1 needs two complete analyses, or their ids").arg(c.domain));
+        case Refusal::NoneBefore: return jsonError(422, QStringLiteral("%1 has no complete analysis before %2").arg(c.domain).arg(c.id));
+        case Refusal::NoSuchId: return jsonError(404, QStringLiteral("%1 has no analysis %2").arg(c.domain).arg(c.id));
         }
-        const auto list = m_store.analyses(*domain);
-        if (!list)
-            return storeFailure(m_store.errorString(), true);
-        if (list->isEmpty())
-            return jsonError(404, QStringLiteral("%1 has no analysis").arg(*domain));
-        QList<qint64> complete;
-        for (const StoredAnalysis &a : *list)
-            if (a.complete())
-                complete.append(a.id);
-        if ((!ids[0] && !ids[1] && complete.size() < 2) || (!ids[1] && complete.isEmpty()))
-            return jsonError(422, QStringLiteral("%1 needs two complete analyses, or their ids").arg(*domain));
-        if (!ids[0] && ids[1]) {
-            // Only the later one named: the complete analysis before it.
-            const auto before = std::find_if(complete.crbegin(), complete.crend(), [&](qint64 id) { return id < *ids[1]; });
-            if (before == complete.crend())
-                return jsonError(422, QStringLiteral("%1 has no complete analysis before %2").arg(*domain).arg(*ids[1]));
-            ids[0] = *before;
-        }
-        if (!ids[0])
-            ids[0] = complete.at(complete.size() - 2);
-        if (!ids[1])
-            ids[1] = complete.constLast();
-        StoredAnalysis sides[2];
-        QList<StoredSite> rows[2];
-        for (int i = 0; i < 2; ++i) {
-            const auto found = std::find_if(list->cbegin(), list->cend(), [&](const StoredAnalysis &a) { return a.id == *ids[i]; });
-            if (found == list->cend())
-                return jsonError(404, QStringLiteral("%1 has no analysis %2").arg(*domain).arg(*ids[i]));
-            sides[i] = *found;
-            const auto sites = m_store.sites(*ids[i]);
-            if (!sites)
-                return storeFailure(m_store.errorString(), true);
-            rows[i] = *sites;
-        }
-        return jsonResponse(200, QJsonDocument(diffJson(diffSites(sides[0], rows[0], sides[1], rows[1]))));
+        return jsonResponse(200, QJsonDocument(diffJson(diffSites(c.sides[0], c.rows[0], c.sides[1], c.rows[1]))));
     }
     return jsonError(404, QStringLiteral("no such API route"));
 }

@@ -1,6 +1,7 @@
 #include "accounts.h"
 
 #include "history_store.h"
+#include "store_sql.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -10,12 +11,6 @@
 namespace korvane {
 
 namespace {
-
-QString sqlError(const QSqlError &error)
-{
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return text.isEmpty() ? QStringLiteral("unknown database error") : text;
-}
 
 Accounts::User userFromRow(const QSqlQuery &query)
 {
@@ -53,9 +48,12 @@ std::optional<bool> Accounts::addUser(const QString &name, const QString &role, 
 std::optional<bool> Accounts::deleteUser(const QString &name)
 {
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
+    WriteTransaction transaction(db, m_store.beginWrite());
+    if (!transaction.isOpen()) {
+        m_error = QStringLiteral("cannot remove the user %1 in %2: %3").arg(name, m_store.path(), transaction.error());
+        return std::nullopt;
+    }
     QSqlQuery query(db);
-    if (!query.exec(m_store.beginWrite()))
-        KORVANE_FAIL(QStringLiteral("remove the user %1").arg(name), query);
     query.prepare(QStringLiteral("DELETE FROM tokens WHERE user_id IN (SELECT id FROM users WHERE name = ?)"));
     query.addBindValue(name);
     bool done = query.exec();
@@ -66,11 +64,12 @@ std::optional<bool> Accounts::deleteUser(const QString &name)
         done = query.exec();
         found = done && query.numRowsAffected() > 0;
     }
-    if (done)
-        done = query.exec(QStringLiteral("COMMIT"));
-    if (!done) {
-        const QString error = sqlError(query.lastError());
-        query.exec(QStringLiteral("ROLLBACK"));
+    QString error;
+    if (!done)
+        error = sqlError(query.lastError());
+    else if (!transaction.commit())
+        error = transaction.error();
+    if (!error.isEmpty()) {
         m_error = QStringLiteral("cannot remove the user %1 in %2: %3").arg(name, m_store.path(), error);
         return std::nullopt;
     }

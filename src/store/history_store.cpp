@@ -1,5 +1,7 @@
 #include "history_store.h"
 
+#include "store_sql.h"
+
 #include "export/exporter.h"
 
 #include <QAtomicInt>
@@ -41,12 +43,6 @@ QString laterVersionMessage(const QString &path, int version)
 }
 
 constexpr int kBusyTimeoutMs = 10000;
-
-QString sqlError(const QSqlError &error)
-{
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return text.isEmpty() ? QStringLiteral("unknown database error") : text;
-}
 
 // ---------------------------------------------------------------------------------------------
 // What is particular to SQLite: the file, the pragmas and where the schema version is kept.
@@ -342,35 +338,6 @@ QStringList schemaStep(int version, bool server)
     }
 }
 
-// The columns analysisFromRow reads. A store of version 2 or before, read without upgrading
-// it, has no failure column: its analyses tell none.
-QString analysisColumns(int version)
-{
-    return QStringLiteral("id, domain, engine, started_at, finished_at, outcome, engine_total, sites, pages_requested, "
-                          "pages_read, status, version, ")
-        + (version >= 3 ? QStringLiteral("failure") : QStringLiteral("NULL"));
-}
-
-StoredAnalysis analysisFromRow(const QSqlQuery &query)
-{
-    StoredAnalysis a;
-    a.id = query.value(0).toLongLong();
-    a.domain = query.value(1).toString();
-    a.engine = query.value(2).toString();
-    a.startedAt = timeFromStore(query.value(3).toString());
-    a.finishedAt = timeFromStore(query.value(4).toString());
-    a.outcome = query.value(5).toString();
-    if (!query.value(6).isNull())
-        a.engineTotal = query.value(6).toLongLong();
-    a.sites = query.value(7).toLongLong();
-    a.pagesRequested = query.value(8).toInt();
-    a.pagesRead = query.value(9).toInt();
-    a.status = query.value(10).toString();
-    a.version = query.value(11).toString();
-    a.failure = query.value(12).toString();
-    return a;
-}
-
 QVariant nullWhenEmpty(const QString &text)
 {
     return text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
@@ -395,23 +362,38 @@ QString newConnectionName()
     return QStringLiteral("korvane-store-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-// Ends a read transaction when it goes out of scope.
-class ReadTransaction
-{
-public:
-    explicit ReadTransaction(QSqlDatabase db) : m_db(std::move(db)) { m_open = m_db.transaction(); }
-    ~ReadTransaction()
-    {
-        if (m_open)
-            m_db.commit();
-    }
-
-private:
-    QSqlDatabase m_db;
-    bool m_open = false;
-};
-
 } // namespace
+
+QString analysisColumns(int version, const QString &table)
+{
+    const QString prefix = table.isEmpty() ? QString() : table + QLatin1Char('.');
+    QStringList columns;
+    for (const char *name : {"id", "domain", "engine", "started_at", "finished_at", "outcome", "engine_total", "sites",
+                             "pages_requested", "pages_read", "status", "version"})
+        columns.append(prefix + QLatin1String(name));
+    columns.append(version >= 3 ? prefix + QStringLiteral("failure") : QStringLiteral("NULL"));
+    return columns.join(QStringLiteral(", "));
+}
+
+StoredAnalysis analysisFromRow(const QSqlQuery &query)
+{
+    StoredAnalysis a;
+    a.id = query.value(0).toLongLong();
+    a.domain = query.value(1).toString();
+    a.engine = query.value(2).toString();
+    a.startedAt = timeFromStore(query.value(3).toString());
+    a.finishedAt = timeFromStore(query.value(4).toString());
+    a.outcome = query.value(5).toString();
+    if (!query.value(6).isNull())
+        a.engineTotal = query.value(6).toLongLong();
+    a.sites = query.value(7).toLongLong();
+    a.pagesRequested = query.value(8).toInt();
+    a.pagesRead = query.value(9).toInt();
+    a.status = query.value(10).toString();
+    a.version = query.value(11).toString();
+    a.failure = query.value(12).toString();
+    return a;
+}
 
 HistoryStore::HistoryStore() : m_connection(newConnectionName()) {}
 

@@ -2,6 +2,7 @@
 
 #include "history.h"
 #include "history_store.h"
+#include "store_sql.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -11,12 +12,6 @@
 namespace korvane {
 
 namespace {
-
-QString sqlError(const QSqlError &error)
-{
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return text.isEmpty() ? QStringLiteral("unknown database error") : text;
-}
 
 QVariant nullWhenEmpty(const QString &text)
 {
@@ -125,9 +120,9 @@ std::optional<QList<qint64>> Outbox::enqueue(const QList<OutboxMessage> &message
 {
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
     QList<qint64> ids;
-    QSqlQuery control(db);
-    if (!control.exec(m_store.beginWrite())) {
-        failed(QStringLiteral("write alerts"), sqlError(control.lastError()));
+    WriteTransaction transaction(db, m_store.beginWrite());
+    if (!transaction.isOpen()) {
+        failed(QStringLiteral("write alerts"), transaction.error());
         return std::nullopt;
     }
     QString error;
@@ -160,10 +155,9 @@ std::optional<QList<qint64>> Outbox::enqueue(const QList<OutboxMessage> &message
             insert.finish();
         }
     }
-    if (error.isEmpty() && !control.exec(QStringLiteral("COMMIT")))
-        error = sqlError(control.lastError());
+    if (error.isEmpty() && !transaction.commit())
+        error = transaction.error();
     if (!error.isEmpty()) {
-        control.exec(QStringLiteral("ROLLBACK"));
         failed(QStringLiteral("write alerts"), error);
         return std::nullopt;
     }
@@ -178,9 +172,9 @@ std::optional<QList<OutboxMessage>> Outbox::claim(const QDateTime &now, int clai
         return claimed;
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
     const QString nowText = storedTime(now);
-    QSqlQuery control(db);
-    if (!control.exec(m_store.beginWrite())) {
-        failed(QStringLiteral("read the outbox"), sqlError(control.lastError()));
+    WriteTransaction transaction(db, m_store.beginWrite());
+    if (!transaction.isOpen()) {
+        failed(QStringLiteral("read the outbox"), transaction.error());
         return std::nullopt;
     }
     QString error;
@@ -225,10 +219,9 @@ std::optional<QList<OutboxMessage>> Outbox::claim(const QDateTime &now, int clai
                 claimed.append(m);
         }
     }
-    if (error.isEmpty() && !control.exec(QStringLiteral("COMMIT")))
-        error = sqlError(control.lastError());
+    if (error.isEmpty() && !transaction.commit())
+        error = transaction.error();
     if (!error.isEmpty()) {
-        control.exec(QStringLiteral("ROLLBACK"));
         failed(QStringLiteral("read the outbox"), error);
         return std::nullopt;
     }

@@ -1,6 +1,7 @@
 #include "tracked_domains.h"
 
 #include "history_store.h"
+#include "store_sql.h"
 
 #include <QHash>
 #include <QSet>
@@ -15,34 +16,10 @@ namespace korvane {
 
 namespace {
 
-QString sqlError(const QSqlError &error)
-{
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return text.isEmpty() ? QStringLiteral("unknown database error") : text;
-}
-
 QVariant timeOrNull(const QDateTime &time)
 {
     return time.isValid() ? QVariant(storedTime(time)) : QVariant(QMetaType::fromType<QString>());
 }
-
-// A read transaction for as long as it lives, when the connection is not in one already.
-class ReadSnapshot
-{
-public:
-    explicit ReadSnapshot(QSqlDatabase db) : m_db(std::move(db)) { m_open = m_db.transaction(); }
-    ~ReadSnapshot()
-    {
-        if (m_open)
-            m_db.commit();
-    }
-    ReadSnapshot(const ReadSnapshot &) = delete;
-    ReadSnapshot &operator=(const ReadSnapshot &) = delete;
-
-private:
-    QSqlDatabase m_db;
-    bool m_open = false;
-};
 
 QDateTime nullableTime(const QVariant &value)
 {
@@ -62,31 +39,6 @@ TrackedDomains::Tracked trackedFromRow(const QSqlQuery &query)
             timeFromStore(query.value(3).toString())};
 }
 
-// A write transaction, rolled back unless committed.
-class Transaction
-{
-public:
-    Transaction(QSqlDatabase db, const QString &begin) : m_query(db) { m_open = m_query.exec(begin); }
-    ~Transaction()
-    {
-        if (m_open)
-            m_query.exec(QStringLiteral("ROLLBACK"));
-    }
-    bool isOpen() const { return m_open; }
-    QString error() const { return sqlError(m_query.lastError()); }
-    bool commit()
-    {
-        if (!m_query.exec(QStringLiteral("COMMIT")))
-            return false;
-        m_open = false;
-        return true;
-    }
-
-private:
-    QSqlQuery m_query;
-    bool m_open = false;
-};
-
 } // namespace
 
 TrackedDomains::TrackedDomains(HistoryStore &store) : m_store(store) {}
@@ -102,7 +54,7 @@ std::optional<TrackedDomains::Added> TrackedDomains::track(const QStringList &do
 {
     const QString what = QStringLiteral("track domains");
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
-    Transaction transaction(db, m_store.beginWrite());
+    WriteTransaction transaction(db, m_store.beginWrite());
     if (!transaction.isOpen())
         return fail(what, transaction.error());
     Added result;
@@ -133,7 +85,7 @@ std::optional<bool> TrackedDomains::untrack(const QString &domain, bool dropHist
 {
     const QString what = QStringLiteral("stop tracking %1").arg(domain);
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
-    Transaction transaction(db, m_store.beginWrite());
+    WriteTransaction transaction(db, m_store.beginWrite());
     if (!transaction.isOpen())
         return fail(what, transaction.error());
     bool found = false;
@@ -204,7 +156,7 @@ std::optional<QStringList> TrackedDomains::queueDue(const QDateTime &now)
 {
     const QString what = QStringLiteral("queue the domains due");
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
-    Transaction transaction(db, m_store.beginWrite());
+    WriteTransaction transaction(db, m_store.beginWrite());
     if (!transaction.isOpen())
         return fail(what, transaction.error());
     QStringList queued;
@@ -251,7 +203,7 @@ std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int rece
     const QString what = QStringLiteral("read the tracked domains");
     QSqlDatabase db = QSqlDatabase::database(m_store.m_connection, false);
     // One snapshot for every query below, and one lock instead of one a statement.
-    const ReadSnapshot snapshot(db);
+    const ReadTransaction snapshot(db);
     const auto tracked = list();
     if (!tracked)
         return std::nullopt;
@@ -264,32 +216,18 @@ std::optional<QList<TrackedDomains::Overview>> TrackedDomains::overview(int rece
     {
         QSqlQuery query(db);
         query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT a.id, a.domain, a.engine, a.started_at, a.finished_at, a.outcome, a.engine_total, "
-                                     "a.sites, a.pages_requested, a.pages_read, a.status, a.version "
-                                     "FROM tracked t CROSS JOIN analyses a WHERE a.domain = t.domain AND a.finished_at >= "
-                                     "COALESCE((SELECT b.finished_at FROM analyses b WHERE b.domain = t.domain "
-                                     "ORDER BY b.finished_at DESC, b.id DESC LIMIT 1 OFFSET ?), '') "
-                                     "ORDER BY t.domain, a.finished_at, a.id"));
+        query.prepare(QStringLiteral("SELECT ") + analysisColumns(m_store.version(), QStringLiteral("a"))
+                      + QStringLiteral(" FROM tracked t CROSS JOIN analyses a WHERE a.domain = t.domain AND a.finished_at >= "
+                                       "COALESCE((SELECT b.finished_at FROM analyses b WHERE b.domain = t.domain "
+                                       "ORDER BY b.finished_at DESC, b.id DESC LIMIT 1 OFFSET ?), '') "
+                                       "ORDER BY t.domain, a.finished_at, a.id"));
         query.addBindValue(std::max(0, recentCount - 1));
         if (!query.exec())
             return fail(what, sqlError(query.lastError()));
         QList<StoredAnalysis> *list = nullptr;
         QString domain;
         while (query.next()) {
-            StoredAnalysis a;
-            a.id = query.value(0).toLongLong();
-            a.domain = query.value(1).toString();
-            a.engine = query.value(2).toString();
-            a.startedAt = timeFromStore(query.value(3).toString());
-            a.finishedAt = timeFromStore(query.value(4).toString());
-            a.outcome = query.value(5).toString();
-            if (!query.value(6).isNull())
-                a.engineTotal = query.value(6).toLongLong();
-            a.sites = query.value(7).toLongLong();
-            a.pagesRequested = query.value(8).toInt();
-            a.pagesRead = query.value(9).toInt();
-            a.status = query.value(10).toString();
-            a.version = query.value(11).toString();
+            const StoredAnalysis a = analysisFromRow(query);
             if (!list || a.domain != domain) {
                 domain = a.domain;
                 list = &recent[domain];

@@ -1,6 +1,7 @@
 #include "work_queue.h"
 
 #include "history_store.h"
+#include "store_sql.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>
@@ -14,40 +15,9 @@ namespace korvane {
 
 namespace {
 
-QString sqlError(const QSqlError &error)
-{
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return text.isEmpty() ? QStringLiteral("unknown database error") : text;
-}
-
 const QString kWaiting = QStringLiteral("waiting");
 const QString kWorking = QStringLiteral("working");
 const QString kDone = QStringLiteral("done");
-
-// Ends a write transaction that was not committed.
-class WriteTransaction
-{
-public:
-    WriteTransaction(QSqlDatabase db, const QString &begin) : m_query(db) { m_open = m_query.exec(begin); }
-    ~WriteTransaction()
-    {
-        if (m_open)
-            m_query.exec(QStringLiteral("ROLLBACK"));
-    }
-    bool isOpen() const { return m_open; }
-    QString error() const { return sqlError(m_query.lastError()); }
-    bool commit()
-    {
-        if (!m_query.exec(QStringLiteral("COMMIT")))
-            return false; // the destructor rolls back what is left
-        m_open = false;
-        return true;
-    }
-
-private:
-    QSqlQuery m_query;
-    bool m_open = false;
-};
 
 } // namespace
 

@@ -658,11 +658,14 @@ void TestWebApp::downloadsAreTheCliExport_data()
     QTest::addColumn<std::optional<double>>("total");
     QTest::addColumn<QString>("done");
     QTest::addColumn<bool>("stopped");
-    QTest::newRow("complete") << std::optional<double>(120) << QString() << false;
-    QTest::newRow("page error") << std::optional<double>(120) << texts::pageErrorMessage() << false;
-    QTest::newRow("refused") << std::optional<double>(120) << texts::refusalMessage() << false;
-    QTest::newRow("no total read") << std::optional<double>() << QString() << false;
-    QTest::newRow("stopped without a report") << std::optional<double>(120) << QString() << true;
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("complete") << std::optional<double>(120) << QString() << false << QString();
+    QTest::newRow("page error") << std::optional<double>(120) << texts::pageErrorMessage() << false << QString();
+    QTest::newRow("page error with its reason") << std::optional<double>(120) << texts::pageErrorMessage() << false
+                                                << QStringLiteral("第3页: connection refused (127.0.0.1:9)");
+    QTest::newRow("refused") << std::optional<double>(120) << texts::refusalMessage() << false << QString();
+    QTest::newRow("no total read") << std::optional<double>() << QString() << false << QString();
+    QTest::newRow("stopped without a report") << std::optional<double>(120) << QString() << true << QString();
 }
 
 void TestWebApp::downloadsAreTheCliExport()
@@ -670,6 +673,7 @@ void TestWebApp::downloadsAreTheCliExport()
     QFETCH(std::optional<double>, total);
     QFETCH(QString, done);
     QFETCH(bool, stopped);
+    QFETCH(QString, reason);
     // An analysis as korvane-cli hands it to the store, with relative dates and a hostile name.
     FinishedAnalysis a;
     a.domain = QStringLiteral("a.cn");
@@ -684,6 +688,7 @@ void TestWebApp::downloadsAreTheCliExport()
     r.TotalMissing = !total;
     r.PageCount = total.value_or(0) / 10;
     r.DoneMessage = done;
+    r.FailureReason = reason;
     testing::addSites(r, {{QStringLiteral("www.a.com"), 3, QStringLiteral("2011-7-9"), QStringLiteral("www.a.com/1.html")},
                           {kHostile, 1, QStringLiteral("3小时前"), QStringLiteral("x/\"<b>")},
                           {QStringLiteral("d.cn"), 7, QStringLiteral("昨天"), QStringLiteral("d.cn/")}});
@@ -701,6 +706,18 @@ void TestWebApp::downloadsAreTheCliExport()
         QVERIFY(response.header("Content-Disposition").startsWith("attachment; filename=\"a.cn-"));
         QCOMPARE(QString::fromUtf8(response.body), QString::fromUtf8(exportDocument(a, ExportOptions{format, true})));
     }
+    // The API's records tell the same failure: the analysis, the domain's list (newest first)
+    // and the domain's latest.
+    const auto api = [this](const QString &target) {
+        HttpRequest r = request("GET", target);
+        r.headers.insert("authorization", "Bearer " + m_viewerToken.toLatin1());
+        return QJsonDocument::fromJson(m_app->handle(r).body);
+    };
+    const QJsonValue failure = exportJson(a).value(QStringLiteral("failure"));
+    QCOMPARE(api(QStringLiteral("/api/v1/analyses/%1").arg(id)).object().value(QStringLiteral("failure")), failure);
+    QCOMPARE(api(QStringLiteral("/api/v1/domains/a.cn/analyses")).array().first().toObject().value(QStringLiteral("failure")), failure);
+    QCOMPARE(api(QStringLiteral("/api/v1/domains")).array().first().toObject().value(QStringLiteral("latest")).toObject().value(QStringLiteral("failure")),
+             failure);
 }
 
 void TestWebApp::passwordNeverShown()

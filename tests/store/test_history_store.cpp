@@ -879,6 +879,18 @@ void TestHistoryStore::queue_data()
                    QCOMPARE(cache.size(), 1);
                }
            });
+    QTest::newRow("overview: an incomplete analysis keeps its failure reason")
+        << Steps([=](HistoryStore &store, WorkQueue &, const QString &) {
+               TrackedDomains tracked(store);
+               QVERIFY(tracked.track({a}, 24, t0));
+               StoredAnalysis broken = analysisAt(a, QStringLiteral("page_error"), 0, 1);
+               broken.failure = QStringLiteral("第3页: connection refused (127.0.0.1:9)");
+               QVERIFY(store.record(broken, sitesNamed({b})));
+               const auto overview = tracked.overview(2).value();
+               QCOMPARE(overview.size(), 1);
+               QCOMPARE(overview.at(0).recent.size(), 1);
+               QCOMPARE(overview.at(0).recent.at(0).failure, broken.failure);
+           });
 }
 
 void TestHistoryStore::queue()
