@@ -28,11 +28,25 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 
 using namespace korvane;
+
+// Whether standard error is a terminal (a console on Windows): the progress line is then shown.
+bool standardErrorIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
 
 constexpr double kMaxDelaySeconds = 3600;
 
@@ -349,7 +363,7 @@ int main(int argc, char *argv[])
         out = BatchOutput::toStandardOutput();
     }
 
-    settings.progress = !parser.isSet(quietOption) && (parser.isSet(progressOption) || isatty(fileno(stderr)));
+    settings.progress = !parser.isSet(quietOption) && (parser.isSet(progressOption) || standardErrorIsTerminal());
 
     CliView view;
     WebBrowser webBrowser;

@@ -21,7 +21,9 @@
 #include <cstring>
 #include <utility>
 
+#ifndef Q_OS_WIN
 #include <unistd.h>
+#endif
 
 namespace korvane {
 
@@ -648,6 +650,10 @@ bool HistoryStore::create(const QString &path)
     QSqlDatabase::removeDatabase(connection);
     if (!error.isEmpty())
         return fail(QStringLiteral("cannot create %1: %2").arg(path, error));
+#ifdef Q_OS_WIN
+    // A rename, which Qt does not let replace a file: another recorder's new store wins.
+    const QString reason = QStringLiteral("cannot rename %1").arg(temporary.fileName());
+#else
     // A link never replaces a file that is there: another recorder's new store wins. (The
     // temporary name goes when `temporary` does.)
     const QByteArray from = QFile::encodeName(temporary.fileName());
@@ -656,6 +662,7 @@ bool HistoryStore::create(const QString &path)
         return true;
     // A file system without hard links: a rename, which Qt does not let replace a file either.
     const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+#endif
     if (QFile::rename(temporary.fileName(), path) || QFileInfo::exists(path)) {
         temporary.setAutoRemove(false);
         return true;
