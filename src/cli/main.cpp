@@ -30,6 +30,10 @@
 #include <memory>
 #ifdef Q_OS_WIN
 #include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -45,6 +49,15 @@ bool standardErrorIsTerminal()
     return _isatty(_fileno(stderr)) != 0;
 #else
     return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+// Everything is written in UTF-8, as on Debian: a Windows console is told so (it would take
+// the bytes for its own code page, GBK on a Chinese Windows).
+void consoleSpeaksUtf8()
+{
+#ifdef Q_OS_WIN
+    SetConsoleOutputCP(CP_UTF8);
 #endif
 }
 
@@ -74,6 +87,7 @@ int usageError(const QString &message)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    consoleSpeaksUtf8();
     QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
     if (const auto status = runHistoryCommand(QCoreApplication::arguments()))
