@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <memory>
 #ifdef Q_OS_WIN
+#include <fcntl.h>
 #include <io.h>
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -52,12 +53,15 @@ bool standardErrorIsTerminal()
 #endif
 }
 
-// Everything is written in UTF-8, as on Debian: a Windows console is told so (it would take
-// the bytes for its own code page, GBK on a Chinese Windows).
-void consoleSpeaksUtf8()
+// Standard output and error carry the same bytes as on Debian: UTF-8, which a Windows console
+// is told (it would take them for its own code page, GBK on a Chinese Windows), and lines that
+// end in "\n" alone (Windows' C library would make them "\r\n").
+void writeAsOnDebian()
 {
 #ifdef Q_OS_WIN
     SetConsoleOutputCP(CP_UTF8);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 #endif
 }
 
@@ -87,7 +91,7 @@ int usageError(const QString &message)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    consoleSpeaksUtf8();
+    writeAsOnDebian();
     QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
     if (const auto status = runHistoryCommand(QCoreApplication::arguments()))
