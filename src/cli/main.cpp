@@ -230,12 +230,18 @@ int main(int argc, char *argv[])
                      qPrintable(parser.helpText()));
         return kExitUsage;
     }
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
+    // Printed here rather than by Qt, which on Windows shows them in a message box, waiting for
+    // a click, when the program has no console (started by the Task Scheduler, say).
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
     if (parser.isSet(QStringLiteral("help-all")))
         parser.process(QCoreApplication::arguments()); // prints the help with Qt's options, exits 0
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::fputs("korvane-cli " KORVANE_VERSION "\n", stdout);
+        return 0;
+    }
 
     Origins origins = Origins::builtIn();
     if (parser.isSet(engineOption)) {
