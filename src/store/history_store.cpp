@@ -651,8 +651,14 @@ bool HistoryStore::create(const QString &path)
     if (!error.isEmpty())
         return fail(QStringLiteral("cannot create %1: %2").arg(path, error));
 #ifdef Q_OS_WIN
-    // A rename, which Qt does not let replace a file: another recorder's new store wins.
-    const QString reason = QStringLiteral("cannot rename %1").arg(temporary.fileName());
+    // A rename, which never replaces a file there: another recorder's new store wins.
+    if (temporary.rename(path)) {
+        temporary.setAutoRemove(false);
+        return true;
+    }
+    if (QFileInfo::exists(path))
+        return true;
+    return fail(QStringLiteral("cannot create %1: %2").arg(path, temporary.errorString()));
 #else
     // A link never replaces a file that is there: another recorder's new store wins. (The
     // temporary name goes when `temporary` does.)
@@ -662,12 +668,12 @@ bool HistoryStore::create(const QString &path)
         return true;
     // A file system without hard links: a rename, which Qt does not let replace a file either.
     const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-#endif
     if (QFile::rename(temporary.fileName(), path) || QFileInfo::exists(path)) {
         temporary.setAutoRemove(false);
         return true;
     }
     return fail(QStringLiteral("cannot create %1: %2").arg(path, reason));
+#endif
 }
 
 std::optional<qint64> HistoryStore::record(const FinishedAnalysis &analysis)
