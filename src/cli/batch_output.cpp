@@ -1,5 +1,6 @@
 #include "batch_output.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
 
@@ -53,14 +54,16 @@ int syncToDisk(int fd)
 // File permissions are the folder's business on Windows.
 void takePermissions(const QString &, int) {}
 
-// Replaces `to` (MoveFileEx: rename() does not replace an existing file on Windows).
-bool replaceFile(const QString &from, const QString &to)
+// Replaces `to` (MoveFileEx: rename() does not replace an existing file on Windows). Empty,
+// or why it failed.
+QString replaceFile(const QString &from, const QString &to)
 {
-    if (MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()), reinterpret_cast<const wchar_t *>(to.utf16()),
+    const QString source = QDir::toNativeSeparators(from);
+    const QString target = QDir::toNativeSeparators(to);
+    if (MoveFileExW(reinterpret_cast<const wchar_t *>(source.utf16()), reinterpret_cast<const wchar_t *>(target.utf16()),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
-    return false;
+        return QString();
+    return qt_error_string(int(GetLastError()));
 }
 
 // A pipe whose reader went away shows only at the next write.
@@ -103,9 +106,11 @@ void takePermissions(const QString &path, int fd)
     ::fchmod(fd, mode);
 }
 
-bool replaceFile(const QString &from, const QString &to)
+QString replaceFile(const QString &from, const QString &to)
 {
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return QString();
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 // The writing end of a pipe whose reading end is closed polls as an error.
@@ -219,12 +224,13 @@ bool BatchOutput::commit(bool keepOld, QString *error)
     const QString temporaryPath = m_temporary->fileName();
     m_temporary->setAutoRemove(false);
     m_temporary->close();
-    if (!replaceFile(temporaryPath, m_path)) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
+    m_temporary.reset(); // nothing of the temporary file stays open
+    m_fd = -1;
+    if (const QString failure = replaceFile(temporaryPath, m_path); !failure.isEmpty()) {
+        *error = failure;
         QFile::remove(temporaryPath);
         return false;
     }
-    m_temporary.reset();
     return true;
 }
 
