@@ -24,8 +24,9 @@ endif()
 # immediate binding (the compiler makes position-independent executables by default). The
 # build type keeps its own optimisation and debug flags; _FORTIFY_SOURCE needs an optimised
 # build and is left out of Debug. The sanitized and fuzzing builds go without.
+# They are flags for Debian's own compilers and ELF programs: the Windows build goes without.
 option(KORVANE_HARDENING "Build with Debian's hardening flags from dpkg-buildflags" ON)
-if(KORVANE_HARDENING AND NOT KORVANE_SANITIZE AND NOT KORVANE_FUZZ)
+if(KORVANE_HARDENING AND NOT KORVANE_SANITIZE AND NOT KORVANE_FUZZ AND NOT WIN32)
   find_program(KORVANE_DPKG_BUILDFLAGS dpkg-buildflags)
   if(KORVANE_DPKG_BUILDFLAGS)
     set(korvane_hardening_compile)

@@ -140,6 +140,9 @@ void installFontSubstitutions()
                                QStringLiteral("Noto Sans Mono CJK TC"),
                                QStringLiteral("Noto Sans Mono CJK JP"), QStringLiteral("monospace")};
     QFont::insertSubstitutions(QStringLiteral("宋体"), faces);
+#ifdef Q_OS_WIN
+    QFont::insertSubstitutions(QStringLiteral("新宋体"), QStringList{QStringLiteral("NSimSun")} + faces);
+#endif
 }
 
 bool installQtTranslation(const QString &directory)
@@ -159,6 +162,17 @@ QFont songTi(int pointSize, bool bold, bool underline)
     font.setUnderline(underline);
     font.setStyleHint(QFont::TypeWriter);
     return font;
+}
+
+QFont reportFont()
+{
+#ifdef Q_OS_WIN
+    QFont font(QStringLiteral("新宋体"), 9);
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
+#else
+    return songTi(9);
+#endif
 }
 
 QString aboutText(const Origins &origins)
@@ -246,6 +260,7 @@ Form1::Form1(Browser &browser, Origins origins, QWidget *parent)
 
     TextResult = new QPlainTextEdit(this);
     place(TextResult, 240, 1680, 9375, 5295);
+    TextResult->setFont(reportFont());
     TextResult->setLineWrapMode(QPlainTextEdit::NoWrap);
     TextResult->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     TextResult->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -171,6 +171,9 @@ void installFontSubstitutions();
 bool installQtTranslation(
     const QString &directory = QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 QFont songTi(int pointSize, bool bold = false, bool underline = false);
+// The report box's face, whose columns must line up: the window's own face on Debian; on
+// Windows 新宋体 (NSimSun), the monospaced 宋体 that every Chinese Windows has.
+QFont reportFont();
 // What "关于 Korvane…" shows: the version, the search engine and notice server the window
 // talks to, and the homepage, one a line.
 QString aboutText(const Origins &origins);

@@ -14,11 +14,15 @@ namespace {
 // Started where there is no display, say so in one line instead of the toolkit's abort.
 bool displayAvailable()
 {
+#ifdef Q_OS_WIN
+    return true; // a Windows session always has its desktop
+#else
     const auto has = [](const char *name) {
         const char *value = std::getenv(name);
         return value && *value;
     };
     return has("QT_QPA_PLATFORM") || has("DISPLAY") || has("WAYLAND_DISPLAY");
+#endif
 }
 
 // Ends the process once the window and the browser are gone. Qt's own teardown (the

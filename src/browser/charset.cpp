@@ -2,13 +2,69 @@
 
 #include <QStringDecoder>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace korvane {
 
 namespace {
 
 constexpr qsizetype kMetaScanLimit = 1024;
+
+// Turns a whole page's bytes into text.
+using PageDecoder = std::function<QString(const QByteArray &)>;
+
+PageDecoder qtDecoder(QStringDecoder decoder)
+{
+    auto shared = std::make_shared<QStringDecoder>(std::move(decoder));
+    return [shared](const QByteArray &bytes) { return shared->decode(bytes); };
+}
+
+#ifdef Q_OS_WIN
+QString decodeCodePage(UINT codePage, const QByteArray &bytes)
+{
+    if (bytes.isEmpty() || bytes.size() > INT_MAX)
+        return QString();
+    const int size = MultiByteToWideChar(codePage, 0, bytes.constData(), int(bytes.size()), nullptr, 0);
+    QString text(size, Qt::Uninitialized);
+    MultiByteToWideChar(codePage, 0, bytes.constData(), int(bytes.size()),
+                        reinterpret_cast<wchar_t *>(text.data()), size);
+    return text;
+}
+#endif
+
+// Qt's decoder of that name (ICU's, on Debian). Qt for Windows is built without ICU and knows
+// only the Unicode encodings and Latin-1 by name: there, the system's own code pages decode
+// the others, the first of `codePages` that the system has.
+std::optional<PageDecoder> namedDecoder(const char *name, std::initializer_list<unsigned> codePages)
+{
+    QStringDecoder decoder(name, QStringConverter::Flag::Stateless);
+    if (decoder.isValid())
+        return qtDecoder(std::move(decoder));
+#ifdef Q_OS_WIN
+    for (const unsigned codePage : codePages) {
+        if (IsValidCodePage(codePage))
+            return PageDecoder([codePage](const QByteArray &bytes) { return decodeCodePage(codePage, bytes); });
+    }
+#else
+    Q_UNUSED(codePages);
+#endif
+    return std::nullopt;
+}
+
+// GB18030, the superset of GB2312 and GBK (Windows: code page 54936, or GBK's 936).
+std::optional<PageDecoder> chineseDecoder()
+{
+    return namedDecoder("GB18030", {54936, 936});
+}
 
 bool isSpace(char c)
 {
@@ -132,7 +188,7 @@ QByteArray charsetOfMetaTag(const QByteArray &data, qsizetype &pos)
     return QByteArray();
 }
 
-std::optional<QStringDecoder> decoderForLabel(const QByteArray &rawLabel)
+std::optional<PageDecoder> decoderForLabel(const QByteArray &rawLabel)
 {
     const QByteArray label = rawLabel.trimmed().toLower();
     if (label.isEmpty())
@@ -143,16 +199,16 @@ std::optional<QStringDecoder> decoderForLabel(const QByteArray &rawLabel)
                                           "csiso58gb231280"};
     for (const char *name : chinese) {
         if (label == name)
-            return QStringDecoder("GB18030", QStringConverter::Flag::Stateless);
+            return chineseDecoder();
     }
     if (label == "utf-8" || label == "utf8" || label == "unicode-1-1-utf-8")
-        return QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+        return qtDecoder(QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless));
     if (label == "iso-8859-1" || label == "latin1" || label == "us-ascii" || label == "ascii"
         || label == "iso_8859-1" || label == "l1" || label == "cp1252")
-        return QStringDecoder("windows-1252", QStringConverter::Flag::Stateless);
+        return namedDecoder("windows-1252", {1252});
     QStringDecoder decoder(label.constData(), QStringConverter::Flag::Stateless);
     if (decoder.isValid())
-        return decoder;
+        return qtDecoder(std::move(decoder));
     return std::nullopt;
 }
 
@@ -220,20 +276,22 @@ QString decodeHtml(const QByteArray &bytes, const QByteArray &contentTypeHeader)
         return QStringDecoder(QStringConverter::Utf16BE).decode(bytes);
 
     if (auto decoder = decoderForLabel(charsetFromContentType(contentTypeHeader)))
-        return decoder->decode(bytes);
+        return (*decoder)(bytes);
 
     QByteArray metaLabel = charsetFromMeta(bytes);
     // A page that could be read for an ASCII meta tag is not UTF-16, whatever it says.
     if (metaLabel.toLower().startsWith("utf-16"))
         metaLabel = "utf-8";
     if (auto decoder = decoderForLabel(metaLabel))
-        return decoder->decode(bytes);
+        return (*decoder)(bytes);
 
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
-    return QStringDecoder("GB18030", QStringConverter::Flag::Stateless).decode(bytes);
+    if (auto chinese = chineseDecoder())
+        return (*chinese)(bytes);
+    return text;
 }
 
 } // namespace korvane

@@ -33,11 +33,42 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 
 using namespace korvane;
+
+// Whether standard error is a terminal (a console on Windows): the progress line is then shown.
+bool standardErrorIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+// Standard output and error carry the same bytes as on Debian: UTF-8, which a Windows console
+// is told (it would take them for its own code page, GBK on a Chinese Windows), and lines that
+// end in "\n" alone (Windows' C library would make them "\r\n").
+void writeAsOnDebian()
+{
+#ifdef Q_OS_WIN
+    SetConsoleOutputCP(CP_UTF8);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
+}
 
 constexpr double kMaxDelaySeconds = 3600;
 
@@ -65,6 +96,7 @@ int usageError(const QString &message)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    writeAsOnDebian();
     QCoreApplication::setApplicationName(QStringLiteral("korvane-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KORVANE_VERSION));
     if (const auto status = runHistoryCommand(QCoreApplication::arguments()))
@@ -247,12 +279,18 @@ int main(int argc, char *argv[])
                      qPrintable(parser.helpText()));
         return kExitUsage;
     }
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
+    // Printed here rather than by Qt, which on Windows shows them in a message box, waiting for
+    // a click, when the program has no console (started by the Task Scheduler, say).
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
     if (parser.isSet(QStringLiteral("help-all")))
         parser.process(QCoreApplication::arguments()); // prints the help with Qt's options, exits 0
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::fputs("korvane-cli " KORVANE_VERSION "\n", stdout);
+        return 0;
+    }
 
     Origins origins = Origins::builtIn();
     if (parser.isSet(engineOption)) {
@@ -472,7 +510,7 @@ int main(int argc, char *argv[])
         out = BatchOutput::toStandardOutput();
     }
 
-    settings.progress = !parser.isSet(quietOption) && (parser.isSet(progressOption) || isatty(fileno(stderr)));
+    settings.progress = !parser.isSet(quietOption) && (parser.isSet(progressOption) || standardErrorIsTerminal());
 
     CliView view;
     WebBrowser webBrowser;

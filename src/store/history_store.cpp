@@ -26,7 +26,9 @@
 #include <cstring>
 #include <utility>
 
+#ifndef Q_OS_WIN
 #include <unistd.h>
+#endif
 
 namespace korvane {
 
@@ -705,6 +707,16 @@ bool HistoryStore::create(const QString &path)
     QSqlDatabase::removeDatabase(connection);
     if (!error.isEmpty())
         return fail(QStringLiteral("cannot create %1: %2").arg(path, error));
+#ifdef Q_OS_WIN
+    // A rename, which never replaces a file there: another recorder's new store wins.
+    if (temporary.rename(path)) {
+        temporary.setAutoRemove(false);
+        return true;
+    }
+    if (QFileInfo::exists(path))
+        return true;
+    return fail(QStringLiteral("cannot create %1: %2").arg(path, temporary.errorString()));
+#else
     // A link never replaces a file that is there: another recorder's new store wins. (The
     // temporary name goes when `temporary` does.)
     const QByteArray from = QFile::encodeName(temporary.fileName());
@@ -718,6 +730,7 @@ bool HistoryStore::create(const QString &path)
         return true;
     }
     return fail(QStringLiteral("cannot create %1: %2").arg(path, reason));
+#endif
 }
 
 std::optional<qint64> HistoryStore::record(const FinishedAnalysis &analysis)

@@ -48,6 +48,7 @@ private slots:
     void controls_data();
     void controls();
     void hiddenAndParkedControls();
+    void songTiHasHalfWidthLatin_data();
     void songTiHasHalfWidthLatin();
     void startupStatus();
     void placeholderCleared_data();
@@ -157,15 +158,26 @@ void TestForm1::hiddenAndParkedControls()
     QVERIFY(window.lbLink[0]->font().underline());
 }
 
+void TestForm1::songTiHasHalfWidthLatin_data()
+{
+    QTest::addColumn<bool>("reportBox");
+    QTest::newRow("the window's face") << false;
+    QTest::newRow("the report box's face") << true;
+}
+
 void TestForm1::songTiHasHalfWidthLatin()
 {
-    const QFontMetrics metrics(songTi(9));
+    QFETCH(bool, reportBox);
+    FakeBrowser browser;
+    Form1 window(browser, kOrigins);
+    const QFont font = reportBox ? window.TextResult->font() : songTi(9);
+    const QFontMetrics metrics(font);
     const int latin = metrics.horizontalAdvance(QStringLiteral("a"));
     QVERIFY(latin > 0);
     QCOMPARE(metrics.horizontalAdvance(QStringLiteral("W")), latin);
     QCOMPARE(metrics.horizontalAdvance(QStringLiteral("域")), 2 * latin);
-    QVERIFY2(QFontInfo(songTi(9)).fixedPitch() || metrics.horizontalAdvance(QStringLiteral("i")) == latin,
-             qPrintable(QFontInfo(songTi(9)).family()));
+    QVERIFY2(QFontInfo(font).fixedPitch() || metrics.horizontalAdvance(QStringLiteral("i")) == latin,
+             qPrintable(QFontInfo(font).family()));
 }
 
 void TestForm1::startupStatus()
