@@ -602,7 +602,10 @@ void TestAlerts::mail()
     const qint64 id = changedHistory(store, QStringLiteral("mail%1.sqlite").arg(exitStatus));
     const QString captured = m_dir.filePath(QStringLiteral("mail%1.eml").arg(exitStatus));
     AlertDelivery::Settings settings;
-    settings.targets = {mailTarget(QStringLiteral("团队@example.com"), new QString).value()};
+    QString why;
+    const auto mailbox = mailTarget(QStringLiteral("团队@example.com"), &why);
+    QVERIFY2(mailbox, qPrintable(why));
+    settings.targets = {*mailbox};
     settings.sendmail = QStringLiteral("%1 %2 %3 -t -oi").arg(QStringLiteral(KORVANE_FAKE_SENDMAIL), captured).arg(exitStatus);
     AlertDelivery delivery(store, settings);
     QSignalSpy tried(&delivery, &AlertDelivery::tried);
