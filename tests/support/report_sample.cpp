@@ -6,6 +6,7 @@
 #include "core/texts.h"
 #include "export/exporter.h"
 #include "export/html_report.h"
+#include "fixed_draw.h"
 
 #include <QCoreApplication>
 #include <QTimeZone>
@@ -17,20 +18,6 @@
 using namespace korvane;
 
 namespace {
-
-// A small fixed pseudo-random sequence, so that every run draws the same pictures.
-class Draw
-{
-public:
-    int below(int n)
-    {
-        m_state = m_state * 1103515245u + 12345u;
-        return int((m_state >> 8) % unsigned(n));
-    }
-
-private:
-    unsigned m_state = 20111225u;
-};
 
 const QDateTime kStart(QDate(2011, 12, 25), QTime(10, 30), QTimeZone(8 * 3600));
 
@@ -46,7 +33,7 @@ QString siteName(int i)
 
 FinishedAnalysis sampleAnalysis()
 {
-    Draw draw;
+    FixedDraw draw;
     FinishedAnalysis a;
     a.domain = QStringLiteral("example.com");
     a.engine = QStringLiteral("http://www.baidu.com");

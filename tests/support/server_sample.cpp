@@ -10,6 +10,7 @@
 #include "store/history.h"
 #include "store/history_store.h"
 #include "store/tracked_domains.h"
+#include "fixed_draw.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -20,20 +21,6 @@
 using namespace korvane;
 
 namespace {
-
-// A small fixed pseudo-random sequence, so that every run makes the same history.
-class Draw
-{
-public:
-    int below(int n)
-    {
-        m_state = m_state * 1103515245u + 12345u;
-        return int((m_state >> 8) % unsigned(n));
-    }
-
-private:
-    unsigned m_state = 20111225u;
-};
 
 QString siteName(int i)
 {
@@ -75,7 +62,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "korvane-server-sample: %s\n", qPrintable(store.errorString()));
         return 4;
     }
-    Draw draw;
+    FixedDraw draw;
     // In the machine's time zone, as the server shows times; whole minutes, for round times.
     const QDateTime now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() / 60 * 60);
     QList<HistoryStore::AnalysisWithSites> analyses;
