@@ -121,6 +121,18 @@ export function printOutputs() {
   for (const child of started) console.error(`--- ${child.label} printed:\n${child.output}`);
 }
 
+// Runs a script's main(): exit 0 when it ends, else the error after `prefix`, what every process
+// printed, and exit 1.
+export function runMain(main, prefix) {
+  main().then(
+    () => process.exit(0),
+    (error) => {
+      console.error(`${prefix}${error.stack ?? error}`);
+      printOutputs();
+      process.exit(1);
+    });
+}
+
 // SIGKILL for whatever is still running (the last resort: on exit and on a signal).
 function killAllNow() {
   for (const child of children) child.proc.kill('SIGKILL');

@@ -15,7 +15,7 @@ import { join } from 'node:path';
 
 import {
   addAdmin, addDomains, bounded, browserDriver, dashboardRows, follow, launchBrowser, open, options,
-  printOutputs, run, signIn, startEngine, startServer, stopAll, TIMEOUT_MS, waitUntilAnalysed, workFolder,
+  run, runMain, signIn, startEngine, startServer, stopAll, TIMEOUT_MS, waitUntilAnalysed, workFolder,
 } from './harness.mjs';
 
 function check(condition, message) {
@@ -196,10 +196,4 @@ async function main() {
   }
 }
 
-main().then(
-  () => process.exit(0),
-  (error) => {
-    console.error(`FAILED: ${error.stack ?? error}`);
-    printOutputs();
-    process.exit(1);
-  });
+runMain(main, 'FAILED: ');

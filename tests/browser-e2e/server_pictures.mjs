@@ -11,7 +11,7 @@ import { mkdirSync } from 'node:fs';
 import { join, resolve } from 'node:path';
 
 import {
-  addAdmin, addDomains, browserDriver, launchBrowser, open, options, printOutputs, run, signIn, startEngine,
+  addAdmin, addDomains, browserDriver, launchBrowser, open, options, run, runMain, signIn, startEngine,
   startServer, stopAll, TIMEOUT_MS, waitUntilAnalysed, workFolder,
 } from './harness.mjs';
 
@@ -55,10 +55,4 @@ async function main() {
   }
 }
 
-main().then(
-  () => process.exit(0),
-  (error) => {
-    console.error(`server_pictures: ${error.stack ?? error}`);
-    printOutputs();
-    process.exit(1);
-  });
+runMain(main, 'server_pictures: ');
